@@ -1,0 +1,157 @@
+// POSIX implementation of the file functions. Paths arrive in the core's form and are mapped
+// once per call by NativePath.
+#include "platform/FileSystem.h"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <stdexcept>
+
+#include "platform/Cp932.h"
+
+namespace toravin {
+namespace {
+
+class Fd {
+ public:
+  explicit Fd(int fd) : m_fd(fd) {}
+  ~Fd() {
+    if (m_fd >= 0) ::close(m_fd);
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return m_fd; }
+  bool Close() {
+    int fd = m_fd;
+    m_fd = -1;
+    return ::close(fd) == 0;
+  }
+
+ private:
+  int m_fd;
+};
+
+bool WriteAll(int fd, std::string_view data) {
+  while (!data.empty()) {
+    ssize_t n = ::write(fd, data.data(), data.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data.remove_prefix(static_cast<size_t>(n));
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string NativePath(std::string_view path) {
+  std::string p(path);
+  for (size_t i = 0; i < p.size(); ++i) {
+    if (IsLeadByte(p[i])) {
+      ++i;  // a trail byte 0x5C is part of a character, not a separator
+      continue;
+    }
+    if (p[i] == '\\') p[i] = '/';
+  }
+  return Cp932ToUtf8(p);
+}
+
+bool FileExists(std::string_view path) {
+  struct stat st;
+  return ::stat(NativePath(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool DirectoryExists(std::string_view path) {
+  if (path.empty()) return false;
+  struct stat st;
+  return ::stat(NativePath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool ForceDirectories(std::string_view path) {
+  if (path.empty()) throw std::invalid_argument("cannot create a directory with an empty name");
+  std::string native = NativePath(path);
+  for (size_t i = 1; i <= native.size(); ++i) {
+    if (i == native.size() || native[i] == '/') {
+      std::string part = native.substr(0, i);
+      if (::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) {
+        // Go on: a later component may still succeed where this one already existed as a link.
+      }
+    }
+  }
+  return DirectoryExists(path);
+}
+
+std::optional<std::string> ReadWholeFile(std::string_view path) {
+  Fd fd(::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0) return std::nullopt;
+  struct stat st;
+  std::string data;
+  if (::fstat(fd.get(), &st) == 0 && st.st_size > 0) data.reserve(static_cast<size_t>(st.st_size));
+  char buf[65536];
+  for (;;) {
+    ssize_t n = ::read(fd.get(), buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return std::nullopt;
+    }
+    if (n == 0) break;
+    data.append(buf, static_cast<size_t>(n));
+  }
+  return data;
+}
+
+bool WriteWholeFile(std::string_view path, std::string_view data) {
+  Fd fd(::open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+  if (fd.get() < 0) return false;
+  if (!WriteAll(fd.get(), data)) return false;
+  return fd.Close();
+}
+
+bool WriteFileReplacing(std::string_view path, std::string_view data) {
+  std::string target = NativePath(path);
+  std::string temp = target + ".tmp" + std::to_string(::getpid());
+  {
+    Fd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (fd.get() < 0) return false;
+    if (!WriteAll(fd.get(), data) || ::fsync(fd.get()) != 0 || !fd.Close()) {
+      ::unlink(temp.c_str());
+      return false;
+    }
+  }
+  if (::rename(temp.c_str(), target.c_str()) != 0) {
+    ::unlink(temp.c_str());
+    return false;
+  }
+  return true;
+}
+
+bool DeleteFileAt(std::string_view path) { return ::unlink(NativePath(path).c_str()) == 0; }
+
+std::uint64_t FreeSpaceOfCurrentDrive() {
+  struct statvfs sv;
+  if (::statvfs(".", &sv) != 0) return 0;
+  return static_cast<std::uint64_t>(sv.f_bavail) * sv.f_frsize;
+}
+
+std::string CurrentDirectory() {
+  char buf[PATH_MAX];
+  if (::getcwd(buf, sizeof buf) == nullptr) return std::string();
+  return Utf8ToCp932(buf);
+}
+
+std::string ExecutableDirectory() {
+  char buf[PATH_MAX];
+  ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return std::string();
+  std::string exe(buf, static_cast<size_t>(n));
+  size_t slash = exe.rfind('/');
+  return Utf8ToCp932(slash == std::string::npos ? std::string(".") : exe.substr(0, slash));
+}
+
+}  // namespace toravin

@@ -1,0 +1,46 @@
+// File functions of the platform layer. The core builds paths the Windows way, in CP932 with
+// "\" separators; every function here maps "\" to "/" and CP932 to UTF-8 before calling POSIX,
+// and hands paths back in CP932.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace toravin {
+
+// The POSIX path for a core path: "\" -> "/", CP932 -> UTF-8.
+std::string NativePath(std::string_view path);
+
+bool FileExists(std::string_view path);
+bool DirectoryExists(std::string_view path);
+
+// Creates the directory and every missing parent. Returns whether the directory exists after.
+// Throws std::invalid_argument for an empty path.
+bool ForceDirectories(std::string_view path);
+
+// The whole file, or nothing when it cannot be opened or read.
+std::optional<std::string> ReadWholeFile(std::string_view path);
+
+// Creates (or truncates) the file and writes `data`. Returns false when any step fails.
+bool WriteWholeFile(std::string_view path, std::string_view data);
+
+// Writes `data` to a temporary file in the same directory, flushes it to the disk and renames it
+// over `path`, so that a crash or a full disk mid-write leaves the old file whole. Returns false
+// (and removes the temporary file) when any step fails.
+bool WriteFileReplacing(std::string_view path, std::string_view data);
+
+bool DeleteFileAt(std::string_view path);
+
+// Free bytes for an unprivileged user on the file system of the current directory; 0 when the
+// query fails.
+std::uint64_t FreeSpaceOfCurrentDrive();
+
+// The process's current directory (CP932).
+std::string CurrentDirectory();
+
+// The directory holding the running executable (CP932), without a trailing separator.
+std::string ExecutableDirectory();
+
+}  // namespace toravin
