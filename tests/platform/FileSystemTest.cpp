@@ -1,0 +1,82 @@
+// File functions: "\" separators, CP932 names on a UTF-8 file system, replacing a file whole.
+#include "platform/FileSystem.h"
+
+#include <dirent.h>
+#include <gtest/gtest.h>
+
+#include "platform/Cp932.h"
+#include "support/TempDir.h"
+
+namespace toravin {
+namespace {
+
+using test::ReadFileBytes;
+using test::TempDir;
+
+std::vector<std::string> Entries(const std::string& dir) {
+  std::vector<std::string> names;
+  if (DIR* d = opendir(dir.c_str())) {
+    while (dirent* e = readdir(d)) {
+      std::string n = e->d_name;
+      if (n != "." && n != "..") names.push_back(n);
+    }
+    closedir(d);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(FileSystem, NativePathMapsSeparatorsAndText) {
+  EXPECT_EQ(NativePath("a\\b\\c.txt"), "a/b/c.txt");
+  // The trail byte 0x5C of "表" stays part of the character.
+  EXPECT_EQ(NativePath("d\\\x95\x5C.jpg"), "d/表.jpg");
+}
+
+TEST(FileSystem, WriteReadAndJapaneseNames) {
+  TempDir dir;
+  std::string path = Utf8ToCp932(dir.path()) + "\\\x95\x5C.bin";
+  std::string data("a\0b\xFF", 4);
+  ASSERT_TRUE(WriteWholeFile(path, data));
+  EXPECT_TRUE(FileExists(path));
+  EXPECT_FALSE(DirectoryExists(path));
+  EXPECT_EQ(ReadFileBytes(dir.path() + "/表.bin"), data);
+  EXPECT_EQ(ReadWholeFile(path).value(), data);
+  EXPECT_TRUE(DeleteFileAt(path));
+  EXPECT_FALSE(FileExists(path));
+  EXPECT_FALSE(ReadWholeFile(path).has_value());
+}
+
+TEST(FileSystem, ReplacingLeavesOnlyTheNewFile) {
+  TempDir dir;
+  std::string path = dir.File("ToraVin.ini");
+  test::WriteFileBytes(path, "old contents");
+  ASSERT_TRUE(WriteFileReplacing(path, "new"));
+  EXPECT_EQ(ReadFileBytes(path), "new");
+  EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"ToraVin.ini"});
+  // A directory that does not exist: failure, nothing created.
+  EXPECT_FALSE(WriteFileReplacing(dir.File("missing/ToraVin.ini"), "x"));
+  EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"ToraVin.ini"});
+}
+
+TEST(FileSystem, ForceDirectoriesCreatesParents) {
+  TempDir dir;
+  std::string deep = dir.path() + "\\a\\b\\c";
+  EXPECT_FALSE(DirectoryExists(deep));
+  EXPECT_TRUE(ForceDirectories(deep));
+  EXPECT_TRUE(DirectoryExists(dir.File("a/b/c")));
+  EXPECT_TRUE(ForceDirectories(deep));  // already there
+  EXPECT_THROW(ForceDirectories(""), std::invalid_argument);
+  EXPECT_FALSE(DirectoryExists(""));
+}
+
+TEST(FileSystem, MachineFacts) {
+  EXPECT_GT(FreeSpaceOfCurrentDrive(), 0u);
+  EXPECT_FALSE(CurrentDirectory().empty());
+  std::string exe = ExecutableDirectory();
+  ASSERT_FALSE(exe.empty());
+  EXPECT_NE(exe.back(), '/');
+  EXPECT_TRUE(DirectoryExists(exe));
+}
+
+}  // namespace
+}  // namespace toravin
