@@ -2,6 +2,8 @@
 #include "platform/FileSystem.h"
 
 #include <dirent.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <gtest/gtest.h>
 
 #include "platform/Cp932.h"
@@ -55,6 +57,28 @@ TEST(FileSystem, ReplacingLeavesOnlyTheNewFile) {
   EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"ToraVin.ini"});
   // A directory that does not exist: failure, nothing created.
   EXPECT_FALSE(WriteFileReplacing(dir.File("missing/ToraVin.ini"), "x"));
+  EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"ToraVin.ini"});
+}
+
+// A write that runs out of room (here: the process's file-size limit) fails and leaves the old
+// file exactly as it was, with no temporary file behind.
+TEST(FileSystem, FailedReplacementKeepsTheOldFile) {
+  TempDir dir;
+  std::string path = dir.File("ToraVin.ini");
+  test::WriteFileBytes(path, "old settings");
+  struct sigaction ignore = {}, old = {};
+  ignore.sa_handler = SIG_IGN;
+  ASSERT_EQ(sigaction(SIGXFSZ, &ignore, &old), 0);
+  rlimit saved;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  rlimit small = saved;
+  small.rlim_cur = 100;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  bool written = WriteFileReplacing(path, std::string(1000, 'n'));
+  setrlimit(RLIMIT_FSIZE, &saved);
+  sigaction(SIGXFSZ, &old, nullptr);
+  EXPECT_FALSE(written);
+  EXPECT_EQ(ReadFileBytes(path), "old settings");
   EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"ToraVin.ini"});
 }
 
