@@ -8,6 +8,22 @@
 #include "settings/SettingsFormat.h"
 
 namespace toravin {
+namespace {
+
+// ASCII letters to lower case; a double-byte character is kept whole.
+std::string FoldCase(std::string_view s) {
+  std::string out(s);
+  for (size_t i = 0; i < out.size(); ++i) {
+    if (IsLeadByte(out[i])) {
+      ++i;
+    } else if (out[i] >= 'A' && out[i] <= 'Z') {
+      out[i] = static_cast<char>(out[i] - 'A' + 'a');
+    }
+  }
+  return out;
+}
+
+}  // namespace
 
 TToraVinIniList::TToraVinIniList(LineList* memo)
     : FreeSpaceQuery(&FreeSpaceOfCurrentDrive), m_memo(memo) {}
@@ -23,11 +39,13 @@ void TToraVinIniList::ApplyFirstRunDefaults() {
 
 void TToraVinIniList::AddItem(std::string_view url, std::string_view referer) {
   m_items.push_back(TDownLoadUnit{std::string(url), std::string(referer), 0});
+  ++m_urlCounts[FoldCase(url)];
   if (m_memo) m_memo->Add(FileNamePart(url));
 }
 
 void TToraVinIniList::DeleteItem(int index) {
   if (index < 0 || index >= Count()) return;
+  Forget(m_items[static_cast<size_t>(index)].Url);
   if (index == 0) {
     m_items.pop_front();
   } else {
@@ -48,6 +66,15 @@ void TToraVinIniList::MoveItem(int from, int to) {
     m_items.insert(m_items.begin() + to, std::move(unit));
   }
   if (m_memo) m_memo->Move(from, to);
+}
+
+void TToraVinIniList::Forget(const std::string& url) {
+  auto it = m_urlCounts.find(FoldCase(url));
+  if (it != m_urlCounts.end() && --it->second == 0) m_urlCounts.erase(it);
+}
+
+bool TToraVinIniList::ContainsUrl(std::string_view url) const {
+  return m_urlCounts.count(FoldCase(url)) != 0;
 }
 
 void TToraVinIniList::ClearItems() {

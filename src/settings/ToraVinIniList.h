@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "platform/LineList.h"
 #include "settings/DownLoadUnit.h"
@@ -56,7 +57,11 @@ class TToraVinIniList {
   void DeleteItem(int index);  // an index outside the list does nothing
   void MoveItem(int from, int to);  // an index outside the list does nothing
   void ClearItems();
-  // Throws EListError when `index` names no entry.
+  // Whether a pending entry's Url equals `url` without regard to letter case (ASCII letters;
+  // the trail bytes of double-byte characters are compared as they are). Constant time: the
+  // store keeps a count per folded Url in step with the list.
+  bool ContainsUrl(std::string_view url) const;
+  // Throws EListError when `index` names no entry. Only Tries may be changed through it.
   TDownLoadUnit& Item(int index);
   const TDownLoadUnit& Item(int index) const;
 
@@ -79,7 +84,10 @@ class TToraVinIniList {
   std::function<std::uint64_t()> FreeSpaceQuery;
 
  private:
+  void Forget(const std::string& url);
+
   std::deque<TDownLoadUnit> m_items;
+  std::unordered_map<std::string, int> m_urlCounts;  // folded Url -> pending entries with it
   LineList* m_memo;
 };
 

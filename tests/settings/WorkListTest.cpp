@@ -60,6 +60,23 @@ TEST(WorkList, TriesCountAndMissingEntry) {
   EXPECT_THROW(store.Item(0), EListError);
 }
 
+TEST(WorkList, PendingUrlIndexFollowsTheList) {
+  TToraVinIniList store;
+  store.AddItem("http://H/a.JPG", "");
+  store.AddItem("http://h/a.jpg", "");
+  store.AddItem("http://h/\x83\x41.jpg", "");  // a trail byte that is an ASCII capital
+  EXPECT_TRUE(store.ContainsUrl("HTTP://h/A.jpg"));
+  EXPECT_TRUE(store.ContainsUrl("http://h/\x83\x41.jpg"));
+  EXPECT_FALSE(store.ContainsUrl("http://h/\x83\x61.jpg"));
+  store.MoveItem(0, 2);
+  store.DeleteItem(2);  // one of the two a.jpg entries
+  EXPECT_TRUE(store.ContainsUrl("http://h/a.jpg"));
+  store.DeleteItem(0);
+  EXPECT_FALSE(store.ContainsUrl("http://h/a.jpg"));
+  store.ClearItems();
+  EXPECT_FALSE(store.ContainsUrl("http://h/\x83\x41.jpg"));
+}
+
 TEST(WorkList, FirstRunDefaults) {
   TToraVinIniList store;
   store.ApplyFirstRunDefaults();
