@@ -1,0 +1,45 @@
+// The byte stream under the socket client: a connection attempt, peeking and taking bytes, sending,
+// and short readiness waits. Plain TCP implements it for the program; an in-memory version drives
+// the HTTP code in tests and fuzzers, and an encrypted stream could be added without touching it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace toravin {
+
+// Every failure is a Windows Sockets style code (net/SocketErrors.h); results that carry a byte
+// count return the negated code on failure.
+class TByteStream {
+ public:
+  virtual ~TByteStream() = default;
+
+  // True between a Connect attempt and Close.
+  virtual bool IsOpen() const = 0;
+
+  // Starts a connection to an IPv4 address (host byte order) and port. Returns 0 when connected at
+  // once, kWsaWouldBlock while the attempt is under way, otherwise the failure code.
+  virtual int Connect(std::uint32_t address, std::uint16_t port) = 0;
+
+  // Waits up to `ms` for the pending attempt: kWsaWouldBlock while still pending, 0 once
+  // connected, otherwise the failure code.
+  virtual int PollConnect(int ms) = 0;
+
+  // Up to `size` bytes into `buffer`; with `peek` they stay in the stream. Returns the count,
+  // 0 when the peer has closed, or the negated code (-kWsaWouldBlock when nothing is waiting,
+  // -kWsaNotConnected when the stream is closed).
+  virtual std::int64_t Receive(char* buffer, std::size_t size, bool peek) = 0;
+
+  // Sends up to `size` bytes; returns the count taken or the negated code.
+  virtual std::int64_t Send(const char* buffer, std::size_t size) = 0;
+
+  // Wait up to `ms` until bytes (or the peer's close) can be read / until a send can make
+  // progress. Return at once when ready; true when ready.
+  virtual bool WaitReadable(int ms) = 0;
+  virtual bool WaitWritable(int ms) = 0;
+
+  // Ends the connection; a closed stream can Connect again.
+  virtual void Close() = 0;
+};
+
+}  // namespace toravin

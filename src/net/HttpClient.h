@@ -1,0 +1,119 @@
+// THttpClient: the HTTP/1.0 client. Each command runs complete exchanges, one connection each:
+// split the URL, build the request block, let the owner edit it (OnAboutToSend), connect, send,
+// read the reply header, read the body until the server closes, report OnSuccess or OnFailure,
+// disconnect, and follow redirects. Transport errors leave the command as exceptions.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "net/ExStringList.h"
+#include "net/SockClient.h"
+
+namespace toravin {
+
+enum CmdType {
+  CmdGet = 0,
+  CmdOptions = 1,
+  CmdHead = 2,
+  CmdPost = 3,
+  CmdPut = 4,
+  CmdPatch = 5,
+  CmdCopy = 6,
+  CmdMove = 7,
+  CmdDelete = 8,
+  CmdLink = 9,
+  CmdUnlink = 10,
+  CmdTrace = 11,
+  CmdCustom = 12,
+};
+
+// Optional request header values; empty ones are not sent.
+struct THeaderInfo {
+  std::string LocalMailAddress;  // From
+  std::string LocalProgram;      // User-Agent
+  std::string Cookie;            // Cookie; a redirect's Set-Cookie lands here
+  std::string Referer;           // Referer
+  std::string UserId;            // Basic authorization, with Password
+  std::string Password;
+};
+
+class THttpClient : public TSockClient {
+ public:
+  using THttpEvent = std::function<void(THttpClient& sender)>;
+  using TResultEvent = std::function<void(CmdType cmd)>;
+
+  // Redirects (300-302) followed within one command; one more ends it through OnFailure.
+  static constexpr int kMaxRedirects = 20;
+  // Request paths, Location and Set-Cookie values are cut to this many characters.
+  static constexpr std::size_t kMaxUrlPart = 256;
+  // A reply header larger than this ends the exchange with ESockError "Reply header too long".
+  static constexpr std::size_t kMaxReplyHeaderBytes = 1 << 20;
+  // The body buffer is reserved from Content-Length up to this size; beyond it, it grows.
+  static constexpr std::int64_t kMaxBodyReserve = std::int64_t{4} << 30;
+  // A Content-Length too long for 64 bits reads as this value.
+  static constexpr std::int64_t kMaxContentLength = INT64_MAX;
+
+  THttpClient();
+  ~THttpClient() override;
+
+  // Published properties.
+  std::string Body = "Default.htm";  // reply body, or with InputFileMode the body file's name
+  std::string Header = "Head.txt";   // reply header, or with OutputFileMode the header file's name
+  THeaderInfo HeaderInfo;
+  bool InputFileMode = false;
+  bool OutputFileMode = false;  // header to a file; request bodies from the file UploadData
+  THttpEvent OnAboutToSend;     // RequestHeaders is built and may be edited
+  TResultEvent OnSuccess;       // reply code below 299
+  TResultEvent OnFailure;       // reply code 299 and above 302, or a redirect not followed
+  THandlerEvent OnRedirect;     // a redirect is about to be followed; Handled ends the command
+  THttpEvent OnAuthenticationNeeded;  // reply code 401
+
+  // Public state.
+  TExStringList RequestHeaders;
+  std::string RequestURL;
+  std::string RequestPath;
+  std::string RedirectURL;  // last Location received; kept between replies
+  std::string ReceivedCookie;
+  std::string UploadData;
+  std::string TargetURI;
+  CmdType CurrentCmd = CmdGet;
+  bool EncodeUploadData = true;
+
+  void Abort() override;
+
+  // Commands.
+  virtual void Options(const std::string& url);
+  virtual void Get(const std::string& url);
+  virtual void Post(const std::string& url, const std::string& data);
+  virtual void Put(const std::string& url, const std::string& data);
+  virtual void Head(const std::string& url);
+  virtual void Patch(const std::string& url, const std::string& data);
+  virtual void Delete(const std::string& url);
+  virtual void Trace(const std::string& url, const std::string& data);
+  virtual void Copy(const std::string& url, const std::string& target);
+  virtual void Move(const std::string& url, const std::string& target);
+  virtual void Link(const std::string& url, const std::string& target);
+  virtual void Unlink(const std::string& url, const std::string& target);
+  virtual void SendCustom(const std::string& url, const std::string& data);
+
+  // The steps of a command, public so that tools and tests can drive them one by one.
+  virtual void RunCommand();
+  virtual void ParseURL();
+  virtual void BuildRequestHeaders();
+  virtual void ReadReplyHeader();
+  virtual void SendRequest();
+
+  // The absolute URL a Location value leads to from the current request: absolute values stay,
+  // "//host/.." takes "http:", "/path" keeps host and port, other relative values resolve
+  // against the directory of the request path.
+  std::string ResolveLocation(const std::string& location) const;
+
+ private:
+  void Run(CmdType cmd, const std::string& url);
+  void ReserveBody();
+  bool m_locationSeen = false;  // the current reply carried a Location header
+};
+
+}  // namespace toravin

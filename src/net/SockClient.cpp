@@ -1,0 +1,440 @@
+// The socket client's operations. Each wait is a loop of at most kWaitSliceMs poll slices that
+// checks the time-out and pumps the user interface on every pass, so the caller blocks while
+// handlers, the Abort button and the timer keep running. Cancellation (by a handler or by the
+// time-out) is a flag the loops test; each I/O operation turns it into its own EAbortError.
+#include "net/SockClient.h"
+
+#include <arpa/inet.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+
+#include "net/TcpStream.h"
+#include "platform/Clock.h"
+#include "platform/FileSystem.h"
+#include "platform/MessagePump.h"
+
+namespace toravin {
+namespace {
+
+// Live clients; the first one fills WinsockInfo, as the library start-up did.
+int g_instanceCount = 0;
+
+// Runs TimerOff when an operation leaves, also by an exception.
+template <typename F>
+class ScopeExit {
+ public:
+  explicit ScopeExit(F f) : m_f(std::move(f)) {}
+  ~ScopeExit() { m_f(); }
+  ScopeExit(const ScopeExit&) = delete;
+  ScopeExit& operator=(const ScopeExit&) = delete;
+
+ private:
+  F m_f;
+};
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+}  // namespace
+
+TSockClient::TSockClient() : m_ioBuffer(kIoBufferSize + 1) {
+  m_timer.SetEnabled(false);
+  m_timer.SetOnTimer([this](TThreadTimer&) { TimerTriggered(); });
+  InitializeSocket();
+}
+
+TSockClient::~TSockClient() {
+  m_destroying = true;
+  ReportStatus(8, "Destroy");
+  TSockClient::Abort();
+  Cancel();
+  ShuttingDown = true;
+  RequestCloseSocket();
+  --g_instanceCount;
+}
+
+void TSockClient::InitializeSocket() {
+  ReportStatus(8, "Initializing Winsock");
+  if (++g_instanceCount == 1) {
+    rlimit lim{};
+    long maxSockets = ::getrlimit(RLIMIT_NOFILE, &lim) == 0 ? static_cast<long>(lim.rlim_cur) : 0;
+    WinsockInfo = {"Version= 1.1",
+                   "High Version= 1.1",
+                   "Description= POSIX sockets (IPv4, non-blocking)",
+                   "System= Running",
+                   "Max Sockets= " + std::to_string(maxSockets),
+                   "Max Udp pack size= 65507"};
+  }
+}
+
+void TSockClient::ReportStatus(int level, const char* text) {
+  if (ReportLevel < level) return;
+  LastStatus = text;
+  if (m_destroying || !OnStatus) return;
+  try {
+    OnStatus(*this, LastStatus);
+  } catch (...) {
+    // A failing status handler must not break the operation that reported.
+  }
+}
+
+std::string TSockClient::LookupErrorMessage(int code) {
+  ReportStatus(8, "Looking Up Error Message");
+  return SocketErrorMessage(code);
+}
+
+void TSockClient::CheckSocketError(int code, int tolerated) {
+  LastErrorCode = code;
+  if (code == tolerated || code <= kWsaBase) return;
+  throw ESockError(LookupErrorMessage(code));
+}
+
+void TSockClient::Pump() {
+  m_timer.Poll();
+  ProcessMessages();
+}
+
+// --- time-out ---
+
+void TSockClient::TimerOn() {
+  ReportStatus(8, "Timer On");
+  TimedOut = false;
+  if (TimeOut < 0) throw std::out_of_range("Range check error");
+  m_timer.SetInterval(static_cast<std::uint32_t>(TimeOut));
+  m_timer.SetEnabled(true);
+}
+
+void TSockClient::TimerOff() {
+  ReportStatus(8, "Timer Off");
+  m_timer.SetEnabled(false);
+}
+
+void TSockClient::TimerTriggered() {
+  ReportStatus(8, "Timer Triggered");
+  TimerOff();
+  TimedOut = true;
+  WaitOver = true;
+  Abort();
+}
+
+// --- connection ---
+
+void TSockClient::Abort() {
+  ReportStatus(8, "Abort");
+  Cancel();
+}
+
+void TSockClient::Cancel() {
+  ReportStatus(8, "Canceling");
+  Canceled = true;
+}
+
+void TSockClient::ResolveHost() {
+  ReportStatus(8, "Resolve Host");
+  const std::string& name = Proxy.empty() ? Host : Proxy;
+  in_addr dotted{};
+  if (!name.empty() && ::inet_pton(AF_INET, name.c_str(), &dotted) == 1) {
+    RemoteAddress = ntohl(dotted.s_addr);
+    return;
+  }
+  RemoteAddress = 0;
+  TimerOn();
+  ScopeExit off([this] { TimerOff(); });
+  WaitOver = false;
+  std::shared_ptr<THostLookup> lookup = name.empty()
+                                            ? CompletedHostLookup(kWsaHostNotFound, 0)
+                                            : (Resolver ? Resolver(name) : StartHostLookup(name));
+  for (;;) {
+    if (lookup->Done()) {
+      LastEventOk = lookup->Error() == 0;
+      WaitOver = true;
+    }
+    if (WaitOver || TimedOut || Canceled) break;
+    SleepMs(1);
+    Pump();
+  }
+  if (TimedOut) throw ESockError("Host Lookup Timed Out");
+  if (Canceled) throw ESockError("Host Lookup Canceled");
+  if (!LastEventOk) {
+    LastErrorCode = lookup->Error();
+    throw ESockError("Host Lookup Failed");
+  }
+  RemoteAddress = lookup->Address();
+  if (OnHostResolved) OnHostResolved(*this);
+}
+
+void TSockClient::Connect() {
+  ReportStatus(8, "Connecting");
+  Canceled = false;
+  if (Connected) throw ESockError("Already connected");
+  for (int retry = 0;; ++retry) {
+    try {
+      ResolveHost();
+    } catch (const ESockError& e) {
+      std::string_view what = e.what();
+      if (what == "Host Lookup Timed Out" || what == "Host Lookup Canceled") throw;
+      RemoteAddress = 0;
+    }
+    if (RemoteAddress != 0) break;
+    if (retry > 0 || !OnInvalidHost) throw ESockError("Null Remote Address");
+    bool handled = false;
+    OnInvalidHost(handled);
+    if (!handled) throw ESockError("Null Remote Address");
+  }
+  int port = Proxy.empty() ? Port : ProxyPort;
+  m_stream = StreamFactory ? StreamFactory() : std::make_unique<TTcpStream>();
+  WaitOver = false;
+  LastEventOk = true;
+  int code = m_stream->Connect(RemoteAddress, static_cast<std::uint16_t>(port));
+  TimerOn();
+  {
+    ScopeExit off([this] { TimerOff(); });
+    for (;;) {
+      if (code == 0) {
+        Connected = true;
+        if (OnConnect) OnConnect(*this);
+      } else if (code != kWsaWouldBlock) {
+        LastErrorCode = code;
+        LastEventOk = false;
+      }
+      if (Connected || TimedOut || Canceled || !LastEventOk) break;
+      Pump();
+      if (TimedOut || Canceled) break;
+      code = m_stream->PollConnect(kWaitSliceMs);
+    }
+  }
+  if (TimedOut || Canceled || !LastEventOk) {
+    m_stream->Close();
+    if (OnConnectionFailed) OnConnectionFailed(*this);
+    if (TimedOut) throw ESockError("Connection Timed out");
+    if (Canceled) throw ESockError("Connection Canceled");
+    throw ESockError("Connection Failed");
+  }
+}
+
+void TSockClient::Disconnect() {
+  ReportStatus(8, "Disconnecting");
+  RequestCloseSocket();
+}
+
+void TSockClient::RequestCloseSocket() {
+  ReportStatus(4, "Request Close Socket");
+  Connected = false;
+  if (!StreamOpen()) return;
+  m_stream->Close();
+  if (!m_destroying && OnDisconnect) OnDisconnect(*this);
+}
+
+// --- sending ---
+
+// Sends until everything is taken or the operation is cancelled; a peer that stops reading is
+// waited for in slices under the running time-out. Returns the bytes sent.
+std::int64_t TSockClient::SendSome(const char* bytes, std::size_t count, bool pumping) {
+  std::size_t done = 0;
+  while (done < count && !Canceled) {
+    std::int64_t n = m_stream ? m_stream->Send(bytes + done, count - done) : -kWsaNotConnected;
+    if (n == 0) break;
+    if (n > 0) {
+      done += static_cast<std::size_t>(n);
+      if (pumping) {
+        BytesSent += n;
+        if (OnPacketSent) OnPacketSent(*this);
+        TimerOff();
+        TimerOn();
+      }
+    } else {
+      CheckSocketError(static_cast<int>(-n));
+      m_stream->WaitWritable(kWaitSliceMs);
+      m_timer.Poll();
+    }
+    if (pumping) ProcessMessages();
+  }
+  return static_cast<std::int64_t>(done);
+}
+
+void TSockClient::SendBuffer(const char* bytes, std::size_t count) {
+  ReportStatus(4, "Sending Buffer");
+  TimerOn();
+  ScopeExit off([this] { TimerOff(); });
+  if (!Canceled) {
+    if (count == 0) count = std::strlen(bytes);
+    SendSome(bytes, count, false);
+  }
+  if (Canceled) {
+    Canceled = false;
+    throw EAbortError("Socket send aborted");
+  }
+}
+
+void TSockClient::Write(std::string_view text) {
+  ReportStatus(8, "Write");
+  if (text.empty()) {
+    // Nothing to send, but a pending cancellation still ends the operation.
+    if (Canceled) {
+      Canceled = false;
+      throw EAbortError("Socket send aborted");
+    }
+    return;
+  }
+  SendBuffer(text.data(), text.size());
+}
+
+void TSockClient::Writeln(std::string_view text) {
+  ReportStatus(8, "Writeln");
+  std::string line(text);
+  line += "\r\n";
+  Write(line);
+}
+
+void TSockClient::SendFile(const std::string& fileName) {
+  ReportStatus(8, "SendFile");
+  FilePtr file(std::fopen(NativePath(fileName).c_str(), "rb"));
+  if (!file) throw std::runtime_error("Cannot open file \"" + fileName + "\"");
+  TimerOn();
+  ScopeExit off([this] { TimerOff(); });
+  while (!Canceled) {
+    std::size_t n = std::fread(m_ioBuffer.data(), 1, kIoBufferSize, file.get());
+    if (n == 0) break;
+    SendSome(m_ioBuffer.data(), n, true);
+  }
+  file.reset();
+  if (Canceled) {
+    Canceled = false;
+    throw EAbortError("Socket send aborted");
+  }
+}
+
+// --- receiving ---
+
+std::string TSockClient::ReadLn() {
+  ReportStatus(8, "ReadLn");
+  std::string line;
+  TimerOn();
+  ScopeExit off([this] { TimerOff(); });
+  char* buf = m_ioBuffer.data();
+  for (;;) {
+    std::int64_t n = m_stream ? m_stream->Receive(buf, kIoBufferSize, true) : -kWsaNotConnected;
+    if (n == 0) return {};  // the peer closed; a partial line is dropped
+    if (n > 0) {
+      const char* lf = static_cast<const char*>(std::memchr(buf, '\n', static_cast<size_t>(n)));
+      std::size_t take = lf ? static_cast<std::size_t>(lf - buf) + 1 : static_cast<size_t>(n);
+      if (line.size() + take > kIoBufferSize) throw ESockError("Reply line too long");
+      std::int64_t got = m_stream->Receive(buf, take, false);
+      if (got > 0) line.append(buf, static_cast<std::size_t>(got));
+      if (lf && got == static_cast<std::int64_t>(take)) return line;
+    } else {
+      LastErrorCode = static_cast<int>(-n);
+      if (LastErrorCode == kWsaNotConnected) return {};
+      CheckSocketError(LastErrorCode);
+      m_stream->WaitReadable(kWaitSliceMs);
+    }
+    Pump();
+    if (Canceled) break;
+  }
+  Canceled = false;
+  throw EAbortError("Socket readln aborted");
+}
+
+void TSockClient::CaptureString(std::string& text, std::int64_t maximum) {
+  ReportStatus(8, "Capture String");
+  text.clear();
+  BytesReceived = 0;
+  TimerOn();
+  ScopeExit off([this] { TimerOff(); });
+  char* buf = m_ioBuffer.data();
+  while (!Canceled && (maximum < 0 || static_cast<std::int64_t>(text.size()) < maximum)) {
+    std::int64_t n = m_stream ? m_stream->Receive(buf, kIoBufferSize, false) : -kWsaNotConnected;
+    if (n == 0) break;
+    if (n > 0) {
+      text.append(buf, static_cast<std::size_t>(n));
+      BytesReceived += n;
+      if (OnPacketRecvd) OnPacketRecvd(*this);
+      TimerOff();
+      TimerOn();
+    } else {
+      LastErrorCode = static_cast<int>(-n);
+      if (LastErrorCode == kWsaNotConnected) break;
+      CheckSocketError(LastErrorCode);
+      m_stream->WaitReadable(kWaitSliceMs);
+    }
+    Pump();
+  }
+  if (Canceled) {
+    Canceled = false;
+    throw EAbortError("Socket capture aborted");
+  }
+}
+
+void TSockClient::CaptureFile(const std::string& fileName) {
+  ReportStatus(8, "CaptureFile");
+  BytesReceived = 0;
+  FilePtr file(std::fopen(NativePath(fileName).c_str(), "wb"));
+  if (!file) throw std::runtime_error("Cannot create file \"" + fileName + "\"");
+  TimerOn();
+  ScopeExit off([this] { TimerOff(); });
+  char* buf = m_ioBuffer.data();
+  while (!Canceled) {
+    std::int64_t n = m_stream ? m_stream->Receive(buf, kIoBufferSize, false) : -kWsaNotConnected;
+    if (n == 0) break;
+    if (n > 0) {
+      if (std::fwrite(buf, 1, static_cast<std::size_t>(n), file.get()) !=
+          static_cast<std::size_t>(n)) {
+        throw std::runtime_error("Cannot write file \"" + fileName + "\"");
+      }
+      BytesReceived += n;
+      if (OnPacketRecvd) OnPacketRecvd(*this);
+      TimerOff();
+      TimerOn();
+    } else {
+      LastErrorCode = static_cast<int>(-n);
+      if (LastErrorCode == kWsaNotConnected) break;
+      CheckSocketError(LastErrorCode);
+      m_stream->WaitReadable(kWaitSliceMs);
+    }
+    Pump();
+  }
+  if (std::fclose(file.release()) != 0) {
+    throw std::runtime_error("Cannot write file \"" + fileName + "\"");
+  }
+  if (Canceled) {
+    Canceled = false;
+    throw EAbortError("Socket capture aborted");
+  }
+}
+
+bool TSockClient::DataAvailable() {
+  ReportStatus(8, "Data Available");
+  if (!m_stream) return false;
+  char c;
+  return m_stream->Receive(&c, 1, true) > 0;
+}
+
+std::string TSockClient::Transaction(const std::string& command) {
+  ReportStatus(8, "Transaction");
+  ReplyCode = 0;
+  Writeln(command);
+  LastReply = ReadLn();
+  if (!LastReply.empty()) {
+    ReportStatus(1, LastReply);
+    std::int64_t value = 0;
+    std::size_t digits = 0;
+    while (digits < 10 && digits < LastReply.size() && LastReply[digits] >= '0' &&
+           LastReply[digits] <= '9') {
+      value = value * 10 + (LastReply[digits] - '0');
+      ++digits;
+    }
+    if (digits > 0) {
+      if (value > 32767) throw std::out_of_range("Range check error");
+      ReplyCode = static_cast<int>(value);
+    }
+  }
+  return LastReply;
+}
+
+}  // namespace toravin

@@ -1,0 +1,131 @@
+// TSockClient: the blocking, event-reporting TCP client under the HTTP client. Every operation
+// that waits (lookup, connect, send, line and body reads) loops in short poll slices, pumping the
+// user interface between them, so the caller blocks while the window stays live and handlers run
+// nested inside the wait. Time-outs come from one TThreadTimer checked inside those loops.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "net/ByteStream.h"
+#include "net/HostLookup.h"
+#include "net/SockError.h"
+#include "net/SocketErrors.h"
+#include "net/ThreadTimer.h"
+
+namespace toravin {
+
+class TSockClient {
+ public:
+  using TNotifyEvent = std::function<void(TSockClient& sender)>;
+  using THandlerEvent = std::function<void(bool& handled)>;
+  using TOnStatus = std::function<void(TSockClient& sender, const std::string& status)>;
+  using TStreamFactory = std::function<std::unique_ptr<TByteStream>()>;
+  using TResolver = std::function<std::shared_ptr<THostLookup>(const std::string& name)>;
+
+  // Size of the shared send/receive buffer; receives ask for this much at a time, and a line read
+  // by ReadLn may not be longer.
+  static constexpr std::size_t kIoBufferSize = 65536;
+  // Length of one wait slice; waits end as soon as the stream is ready, this only bounds how long
+  // the user interface goes without being pumped.
+  static constexpr int kWaitSliceMs = 2;
+
+  TSockClient();
+  virtual ~TSockClient();
+  TSockClient(const TSockClient&) = delete;
+  TSockClient& operator=(const TSockClient&) = delete;
+
+  // Published properties.
+  std::string Host;     // host name or dotted IPv4 address
+  int Port = 0;         // server port
+  int TimeOut = 0;      // ms per waiting step; 0 = none; negative makes every wait fail
+  int ReportLevel = 0;  // status texts of this level and below reach OnStatus
+  std::string Proxy;    // proxy host; when set it is resolved and connected instead of Host
+  int ProxyPort = 0;
+  TNotifyEvent OnConnect;
+  TNotifyEvent OnDisconnect;
+  TNotifyEvent OnConnectionFailed;
+  THandlerEvent OnInvalidHost;
+  TNotifyEvent OnHostResolved;
+  TOnStatus OnStatus;
+  TNotifyEvent OnPacketRecvd;  // after each received block of a capture
+  TNotifyEvent OnPacketSent;   // after each successful send of SendFile
+
+  // Public state.
+  bool Connected = false;
+  bool Canceled = false;
+  bool TimedOut = false;
+  bool LastEventOk = false;
+  bool WaitOver = false;
+  bool ShuttingDown = false;
+  int LastErrorCode = 0;
+  std::string LastStatus;
+  std::string LastReply;
+  int ReplyCode = 0;
+  // Byte counters are 64-bit: bodies of 2 GiB and more are counted right.
+  std::int64_t BytesReceived = 0;
+  std::int64_t BytesSent = 0;
+  std::int64_t ContentLength = 0;
+  std::vector<std::string> WinsockInfo;
+  std::uint32_t RemoteAddress = 0;  // host byte order; 0 until resolved
+
+  // Seams: where connections and name lookups come from. Empty means plain TCP and getaddrinfo.
+  TStreamFactory StreamFactory;
+  TResolver Resolver;
+
+  // Operations.
+  virtual void Connect();
+  virtual void Disconnect();
+  // Writeln(command), ReadLn one reply line, parse its leading number into ReplyCode.
+  virtual std::string Transaction(const std::string& command);
+  virtual void Abort();
+  void Cancel();
+  // Sends every byte of `text` (binary-safe, any length).
+  void Write(std::string_view text);
+  void Writeln(std::string_view text);
+  // Sends `count` bytes; a count of 0 sends up to the first zero byte.
+  void SendBuffer(const char* bytes, std::size_t count);
+  void SendFile(const std::string& fileName);
+  // One line including its line end; the bytes after it stay unread. Empty when the peer closed.
+  std::string ReadLn();
+  // Receives into `text` (emptied first, its capacity kept) until the peer closes or `maximum`
+  // (-1: unlimited) is reached.
+  void CaptureString(std::string& text, std::int64_t maximum = -1);
+  // Receives into a new file (CP932 path) until the connection ends.
+  void CaptureFile(const std::string& fileName);
+  bool DataAvailable();
+
+  // The status text of a socket error code: "" for 0, "<code>:<text>" or "Unknown Error No. <n>".
+  std::string LookupErrorMessage(int code);
+
+ protected:
+  void ResolveHost();
+  void RequestCloseSocket();
+  // Raises ESockError for `code` unless it is `tolerated` or not above 10000.
+  void CheckSocketError(int code, int tolerated = kWsaWouldBlock);
+  void ReportStatus(int level, const char* text);
+  void ReportStatus(int level, const std::string& text) { ReportStatus(level, text.c_str()); }
+  void TimerOn();
+  void TimerOff();
+  void TimerTriggered();
+  // One pass of the waiting loops: check the time-out, then run pending user-interface events.
+  void Pump();
+  bool Destroying() const { return m_destroying; }
+  TByteStream* Stream() const { return m_stream.get(); }
+
+ private:
+  void InitializeSocket();
+  bool StreamOpen() const { return m_stream && m_stream->IsOpen(); }
+  std::int64_t SendSome(const char* bytes, std::size_t count, bool pumping);
+
+  TThreadTimer m_timer;
+  std::unique_ptr<TByteStream> m_stream;
+  std::vector<char> m_ioBuffer;
+  bool m_destroying = false;
+};
+
+}  // namespace toravin
