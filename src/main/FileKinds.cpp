@@ -1,0 +1,75 @@
+// Table-driven: one row per kind, in the order the filter tries them.
+#include "main/FileKinds.h"
+
+#include "main/TextUtil.h"
+#include "platform/Cp932.h"
+#include "settings/ToraVinIniList.h"
+
+namespace toravin {
+
+std::optional<FileKind> KindOfExtension(std::string_view ext) {
+  if (ext == ".jpg" || ext == ".jpeg" || ext == ".jpe") return FileKind::Jpeg;
+  if (ext == ".gif") return FileKind::Gif;
+  if (ext == ".zip") return FileKind::Zip;
+  if (ext == ".html" || ext == ".htm") return FileKind::Html;
+  return std::nullopt;
+}
+
+bool KindSwitch(const TToraVinIniList& s, FileKind kind) {
+  switch (kind) {
+    case FileKind::Jpeg:
+      return s.JPGDownLoad;
+    case FileKind::Gif:
+      return s.GIFDownLoad;
+    case FileKind::Zip:
+      return s.ZIPDownLoad;
+    case FileKind::Html:
+      break;
+  }
+  return s.HTMLDownLoad;
+}
+
+const std::string& KindMask(const TToraVinIniList& s, FileKind kind) {
+  switch (kind) {
+    case FileKind::Jpeg:
+      return s.JpegName;
+    case FileKind::Gif:
+      return s.GifName;
+    case FileKind::Zip:
+      return s.ZipName;
+    case FileKind::Html:
+      break;
+  }
+  return s.HtmlName;
+}
+
+UrlName SplitUrlName(std::string_view url) {
+  UrlName n;
+  n.name = FileNamePart(url);
+  size_t dot = n.name.rfind('.');
+  if (dot == std::string::npos) {
+    n.base = n.name;
+  } else {
+    n.ext = n.name.substr(dot);
+    n.base = n.name.substr(0, dot);
+  }
+  return n;
+}
+
+std::string MaskNamePart(std::string_view mask) {
+  if (mask.empty() || mask[0] == '.') return "*";
+  std::string_view part = mask.substr(0, mask.find('.'));
+  size_t star = part.find('*');
+  if (star != std::string_view::npos) part = part.substr(0, star + 1);
+  return std::string(part);
+}
+
+std::string NumberedName(std::string_view path, int n) {
+  size_t nameStart = FileNameStart(path);
+  size_t dot = path.rfind('.');
+  if (dot == std::string_view::npos || dot < nameStart) dot = path.size();
+  return std::string(path.substr(0, dot)) + "(" + std::to_string(n) + ")" +
+         std::string(path.substr(dot));
+}
+
+}  // namespace toravin

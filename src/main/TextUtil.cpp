@@ -1,0 +1,54 @@
+// Byte-wise helpers; case changes skip the trail byte of a double-byte character so that a
+// trail byte in the ASCII letter range is never changed.
+#include "main/TextUtil.h"
+
+#include <climits>
+
+#include "platform/Cp932.h"
+
+namespace toravin {
+namespace {
+
+template <char From, char To>
+std::string ChangeCase(std::string_view s) {
+  std::string out(s);
+  for (size_t i = 0; i < out.size(); ++i) {
+    if (IsLeadByte(out[i])) {
+      ++i;
+    } else if (out[i] >= From && out[i] <= From + 25) {
+      out[i] = static_cast<char>(out[i] - From + To);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string_view Trim(std::string_view s) {
+  size_t b = 0, e = s.size();
+  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
+  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
+  return s.substr(b, e - b);
+}
+
+std::string LowerCase(std::string_view s) { return ChangeCase<'A', 'a'>(s); }
+std::string UpperCase(std::string_view s) { return ChangeCase<'a', 'A'>(s); }
+
+bool TryStrToInt(std::string_view text, long long& value) {
+  size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  if (i == text.size()) return false;
+  long long v = 0;
+  for (; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    v = v * 10 + (text[i] - '0');
+    if (v > static_cast<long long>(INT_MAX) + 1) return false;
+  }
+  if (negative) v = -v;
+  if (v > INT_MAX || v < INT_MIN) return false;
+  value = v;
+  return true;
+}
+
+}  // namespace toravin

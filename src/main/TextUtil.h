@@ -1,0 +1,26 @@
+// Small text helpers the crawl engine shares: trimming and ASCII case folding that leave
+// double-byte CP932 characters whole.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace toravin {
+
+// Removes blanks and control characters (every byte up to 0x20) at both ends.
+std::string_view Trim(std::string_view s);
+
+// ASCII letters to lower / upper case; the trail byte of a double-byte character is kept.
+std::string LowerCase(std::string_view s);
+std::string UpperCase(std::string_view s);
+
+// Whether `text` contains `part` (case-sensitive).
+inline bool Contains(std::string_view text, std::string_view part) {
+  return text.find(part) != std::string_view::npos;
+}
+
+// Parses a whole text as a signed 32-bit decimal integer (an optional sign, digits, nothing
+// else, as the numeric fields hold them). Returns false when it is not one.
+bool TryStrToInt(std::string_view text, long long& value);
+
+}  // namespace toravin

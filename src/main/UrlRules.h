@@ -1,0 +1,25 @@
+// How links become URLs: the base directory of a page, the removal of "/../" and "/./"
+// segments, and the extension rule of the link test.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace toravin {
+
+// The directory URL against which relative links are resolved: up to and including the last "/"
+// when the URL contains ".htm", otherwise the URL with a "/" appended unless it ends in one.
+// An empty URL gives "/".
+std::string BaseUrl(std::string_view url);
+
+// Removes "/../" (with the segment before it) and "/./" segments, all "/../" first. The scheme
+// and host are never removed: a "/../" directly under the host drops only itself
+// ("http://h/../c" -> "http://h/c"); in a text without a scheme, a "/../" with no "/" before
+// it removes the first segment ("a/../b" -> "b"). Every input ends, in linear time.
+std::string NormalizeUrl(std::string_view url);
+
+// The extension of a link in lower case: the text from its last "." when no "\" or ":" follows
+// that dot, otherwise empty. A "/" does not end it.
+std::string LinkExtension(std::string_view link);
+
+}  // namespace toravin
