@@ -1,0 +1,119 @@
+// Subset construction: states are taken in creation order; for each, the NFA steps of its
+// members are grouped by exact label, and each group's closure is looked up (by hash) or added.
+// Labels are the disjoint leaves of the tree, so grouping by equality is enough to keep the
+// result deterministic. The sets are dropped once built; only the table is needed to match.
+#include "regex/REDfa.h"
+
+#include <algorithm>
+#include <unordered_map>
+#include <utility>
+
+#include "platform/Cp932.h"
+#include "regex/ERegExpParser.h"
+
+namespace toravin {
+namespace {
+
+constexpr std::size_t kBucketCount = 4096;
+
+struct LabelHash {
+  std::size_t operator()(const TRELabel& l) const {
+    return (static_cast<std::size_t>(l.kind) << 32) ^ (static_cast<std::size_t>(l.start) << 16) ^
+           l.end;
+  }
+};
+
+}  // namespace
+
+TRE_NFAStateSet TRE_DFA::Closure(TRE_NFAStateSet set) const {
+  std::vector<int> stack;
+  set.ForEach([&](int k) { stack.push_back(k); });
+  while (!stack.empty()) {
+    int k = stack.back();
+    stack.pop_back();
+    for (const auto& t : m_nfa->Transitions(k)) {
+      if (t.label.kind == TRELabelKind::Empty && !set.Has(t.target)) {
+        set.Include(t.target);
+        stack.push_back(t.target);
+      }
+    }
+  }
+  return set;
+}
+
+int TRE_DFA::FindOrAdd(TRE_NFAStateSet set) {
+  std::vector<int>& bucket = m_buckets[set.Hash() % kBucketCount];
+  for (int s : bucket) {
+    if (m_sets[static_cast<std::size_t>(s)] == set) return s;
+  }
+  if (static_cast<int>(m_states.size()) >= kMaxDfaStates) {
+    throw ERegExpParser(Sjis("正規表現が複雑すぎます（DFAの状態数が上限の10000を超えました）"), 0);
+  }
+  TREDfaStateInfo info;
+  info.accepting = set.Has(TRE_NFA::kExit);
+  int index = static_cast<int>(m_states.size());
+  m_states.push_back(std::move(info));
+  m_sets.push_back(std::move(set));
+  bucket.push_back(index);
+  return index;
+}
+
+void TRE_DFA::Build() {
+  m_states.clear();
+  m_sets.clear();
+  m_buckets.assign(kBucketCount, {});
+  m_lineHead = m_nfa->LineHead();
+  m_lineTail = m_nfa->LineTail();
+  const int n = m_nfa->StateCount();
+
+  TRE_NFAStateSet start(n);
+  start.Include(TRE_NFA::kEntry);
+  FindOrAdd(Closure(std::move(start)));
+
+  struct Move {
+    TRELabel label;
+    TRE_NFAStateSet set;
+  };
+  std::vector<Move> moves;
+  std::unordered_map<TRELabel, std::size_t, LabelHash> moveByLabel;
+  for (std::size_t done = 0; done < m_states.size(); ++done) {
+    moves.clear();
+    moveByLabel.clear();
+    m_sets[done].ForEach([&](int k) {
+      const auto& list = m_nfa->Transitions(k);
+      for (auto t = list.rbegin(); t != list.rend(); ++t) {  // newest first
+        if (t->label.kind == TRELabelKind::Empty) continue;
+        auto [it, added] = moveByLabel.emplace(t->label, moves.size());
+        if (added) moves.push_back({t->label, TRE_NFAStateSet(n)});
+        moves[it->second].set.Include(t->target);
+      }
+    });
+    // Newest group first, as the groups were kept in a list that grew at its head.
+    for (auto m = moves.rbegin(); m != moves.rend(); ++m) {
+      int target = FindOrAdd(Closure(std::move(m->set)));
+      TREDfaStateInfo& info = m_states[done];
+      switch (m->label.kind) {
+        case TRELabelKind::LineHead:
+          info.headTarget = target;
+          break;
+        case TRELabelKind::LineTail:
+          info.tailTarget = target;
+          break;
+        default:
+          info.transitions.push_back({m->label.start, m->label.end, target});
+          break;
+      }
+    }
+  }
+  for (auto& info : m_states) {
+    std::stable_sort(info.transitions.begin(), info.transitions.end(),
+                     [](const auto& a, const auto& b) { return a.start < b.start; });
+  }
+  m_sets.clear();
+  m_sets.shrink_to_fit();
+  m_buckets.clear();
+  m_buckets.shrink_to_fit();
+  m_table.Build(m_states, Initial());
+}
+
+}  // namespace toravin

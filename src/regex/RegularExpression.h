@@ -1,0 +1,65 @@
+// The pattern-owning component: preprocesses and compiles patterns and keeps the compiled DFAs
+// of the last 30 of them, so that callers may set the same few patterns over and over (the crawl
+// sets its two link patterns for every line it reads) and pay for compiling only once.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "regex/REDfa.h"
+#include "regex/REPreProcessor.h"
+
+namespace toravin {
+
+// Cache entries, the empty pattern of entry 0 included.
+constexpr int kRegExpCacheCapacity = 30;
+
+class TRegularExpression {
+ public:
+  TRegularExpression();
+  virtual ~TRegularExpression();
+  TRegularExpression(const TRegularExpression&) = delete;
+  TRegularExpression& operator=(const TRegularExpression&) = delete;
+
+  // The pattern text as last set (before preprocessing); empty after a failed set.
+  const std::string& RegExp() const { return m_pattern; }
+  // Makes `value` the pattern in force, compiling it unless its preprocessed form is cached.
+  // Raises ERegExpParser on a faulty pattern: then the empty pattern is in force and RegExp()
+  // is empty (a fault found while preprocessing changes nothing).
+  virtual void SetRegExp(const std::string& value);
+
+  virtual TReCode GetLineHeadCode() const { return LineHeadCode; }
+  virtual TReCode GetLineTailCode() const { return LineTailCode; }
+
+  // The DFA in force.
+  const TRE_DFA& Dfa() const { return *m_cache[static_cast<std::size_t>(m_current)].dfa; }
+  // Cache inspection: the preprocessed patterns, newest insertion first after entry 0.
+  int CacheCount() const { return static_cast<int>(m_cache.size()); }
+  const std::string& CacheKey(int index) const {
+    return m_cache[static_cast<std::size_t>(index)].key;
+  }
+  int Current() const { return m_current; }
+
+ protected:
+  // Compiles `pattern` into cache entry Current(). On failure the entry is removed, entry 0 is
+  // put in force and the exception passes on.
+  virtual void Compile(const std::string& pattern);
+
+  TREPreProcessor& PreProcessor() { return m_preprocessor; }
+  const TREPreProcessor& PreProcessor() const { return m_preprocessor; }
+
+ private:
+  struct Entry {
+    std::string key;
+    std::unique_ptr<TRE_DFA> dfa;
+  };
+  std::vector<Entry> m_cache;
+  int m_current = 0;
+  std::string m_pattern;
+  TREPreProcessor m_preprocessor;
+  TReCode m_headCode = LineHeadCode;
+  TReCode m_tailCode = LineTailCode;
+};
+
+}  // namespace toravin
