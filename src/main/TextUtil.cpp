@@ -31,6 +31,18 @@ std::string_view Trim(std::string_view s) {
   return s.substr(b, e - b);
 }
 
+std::string ReplaceSingleByte(std::string_view s, char from, char to) {
+  std::string out(s);
+  for (size_t i = 0; i < out.size(); ++i) {
+    if (IsLeadByte(out[i])) {
+      ++i;
+    } else if (out[i] == from) {
+      out[i] = to;
+    }
+  }
+  return out;
+}
+
 std::string LowerCase(std::string_view s) { return ChangeCase<'A', 'a'>(s); }
 std::string UpperCase(std::string_view s) { return ChangeCase<'a', 'A'>(s); }
 

@@ -14,6 +14,9 @@ std::string_view Trim(std::string_view s);
 std::string LowerCase(std::string_view s);
 std::string UpperCase(std::string_view s);
 
+// Every `from` byte that is not the trail byte of a double-byte character turned into `to`.
+std::string ReplaceSingleByte(std::string_view s, char from, char to);
+
 // Whether `text` contains `part` (case-sensitive).
 inline bool Contains(std::string_view text, std::string_view part) {
   return text.find(part) != std::string_view::npos;

@@ -131,6 +131,17 @@ bool WriteFileReplacing(std::string_view path, std::string_view data) {
   return true;
 }
 
+NewFileResult WriteNewFile(std::string_view path, std::string_view data) {
+  std::string native = NativePath(path);
+  Fd fd(::open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+  if (fd.get() < 0) return errno == EEXIST ? NewFileResult::Exists : NewFileResult::Failed;
+  if (!WriteAll(fd.get(), data) || !fd.Close()) {
+    ::unlink(native.c_str());
+    return NewFileResult::Failed;
+  }
+  return NewFileResult::Written;
+}
+
 bool DeleteFileAt(std::string_view path) { return ::unlink(NativePath(path).c_str()) == 0; }
 
 std::uint64_t FreeSpaceOfCurrentDrive() {

@@ -31,6 +31,11 @@ bool WriteWholeFile(std::string_view path, std::string_view data);
 // (and removes the temporary file) when any step fails.
 bool WriteFileReplacing(std::string_view path, std::string_view data);
 
+// Creates `path` only when no file of that name exists, and writes `data`. A file that could
+// not be written whole is removed again.
+enum class NewFileResult { Written, Exists, Failed };
+NewFileResult WriteNewFile(std::string_view path, std::string_view data);
+
 bool DeleteFileAt(std::string_view path);
 
 // Free bytes for an unprivileged user on the file system of the current directory; 0 when the

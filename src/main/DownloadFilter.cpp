@@ -1,0 +1,153 @@
+// The download filter and saving: the file-name test before a request, the response test on the
+// reply header, and writing a body under a name that never overwrites an existing file, or
+// packing it into the run's LHA archive.
+#include <exception>
+#include <stdexcept>
+
+#include "main/FileKinds.h"
+#include "main/MainForm.h"
+#include "main/TextUtil.h"
+#include "platform/Cp932.h"
+#include "platform/FileSystem.h"
+#include "regex/ERegExpParser.h"
+
+namespace toravin {
+namespace {
+
+std::string JoinDir(const std::string& dir, std::string_view name) {
+  std::string path = dir;
+  if (path.empty() || path.back() != '\\') path += '\\';
+  path += name;
+  return path;
+}
+
+// A name without its extension (the text from the last "." of its file-name part).
+std::string WithoutExtension(std::string_view name) {
+  size_t start = FileNameStart(name);
+  size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos || dot < start) return std::string(name);
+  return std::string(name.substr(0, dot));
+}
+
+}  // namespace
+
+bool TMainForm::CheckFileName(std::string_view url) {
+  const TToraVinIniList& s = *m_settings;
+  UrlName n = SplitUrlName(url);
+  bool result = !s.DoFileChoice;
+  std::optional<FileKind> kind = KindOfExtension(LowerCase(n.ext));
+  if (kind && KindSwitch(s, *kind)) result = MatchMask(n.base, MaskNamePart(KindMask(s, *kind)));
+  return result;
+}
+
+bool TMainForm::MatchMask(std::string_view base, std::string_view namePart) {
+  TextMatcher1.SetRegExp("\\*");
+  std::string mask = TextMatcher1.ProcessEscapes(std::string(namePart));
+  TextMatcher1.Sub("\\.*", mask);
+  TextMatcher1.SetRegExp("\\?");
+  TextMatcher1.GSub("\\.", mask);
+  TextMatcher1.SetRegExp(mask);
+  std::string name;
+  try {
+    name = TextMatcher1.ProcessEscapes(std::string(base));
+  } catch (const ERegExpParser&) {
+    name.assign(base);  // a name ending in a lone lead byte is matched as it stands
+  }
+  int pos = 0, len = 0;
+  TextMatcher1.Match(name, pos, len);
+  return pos == 1 && static_cast<size_t>(len) == name.size();
+}
+
+bool TMainForm::CheckResponse(std::string_view url) {
+  const TToraVinIniList& s = *m_settings;
+  std::optional<FileKind> kind = KindOfExtension(LowerCase(SplitUrlName(url).ext));
+  std::string contentType;
+  long long length = 0;
+  for (const std::string& line : m_form.HeaderMemo.lines()) {
+    std::string lower = LowerCase(line);
+    if (Contains(lower, "content-type")) contentType = LowerCase(Trim(line));
+    if (Contains(lower, "content-length")) {
+      size_t colon = line.find(':');
+      long long value = 0;
+      std::string_view text = colon == std::string::npos ? std::string_view()
+                                                         : Trim(std::string_view(line).substr(colon + 1));
+      length = TryStrToInt(text, value) ? value : 0;
+    }
+  }
+  if (!kind) return false;
+  switch (*kind) {
+    case FileKind::Jpeg:
+    case FileKind::Gif: {
+      if (!Contains(contentType, "image/")) return false;
+      long long kb = 0;
+      if (s.FileSizeCheck && length > 0 && TryStrToInt(s.FileSize, kb)) return length >= kb * 1024;
+      return true;
+    }
+    case FileKind::Zip:
+      return Contains(contentType, "application/zip");
+    case FileKind::Html:
+      break;
+  }
+  return false;
+}
+
+std::string TMainForm::TargetPath(std::string_view name) const {
+  return JoinDir(m_form.DirectoryEdit.Text, name);
+}
+
+std::string TMainForm::SaveBody(std::string_view body, std::string_view path) {
+  std::uint64_t free = FreeSpaceQuery ? FreeSpaceQuery() : 0;
+  if (HttpClient1.ContentLength > 0 && static_cast<std::uint64_t>(HttpClient1.ContentLength) > free) {
+    Aborted = true;
+    ShowMessageBox(Sjis("ディスクがいっぱいで書き込めません。"), MsgDlgType::mtWarning, 0, mbOKOnly);
+    return std::string();
+  }
+  // The first free name of path, path(1), path(2), ...; created exclusively, so an existing file
+  // is never overwritten even when one appears between the test and the write.
+  std::string candidate(path);
+  for (int n = 1;; ++n) {
+    switch (WriteNewFile(candidate, body)) {
+      case NewFileResult::Written:
+        return candidate;
+      case NewFileResult::Exists:
+        candidate = NumberedName(path, n);
+        continue;
+      case NewFileResult::Failed:
+        throw std::runtime_error(Sjis("ファイル ") + candidate + Sjis(" を作成できません"));
+    }
+  }
+}
+
+std::string TMainForm::ArchivePath() const {
+  return JoinDir(m_form.DirectoryEdit.Text, WithoutExtension(m_form.LhaFileEdit.Text) + ".lzh");
+}
+
+bool TMainForm::ArchiveHolds(const std::string& archive, const std::string& entry) {
+  abi::ArcHandle handle = LhaPack.OpenArchive(archive);
+  int found = LhaPack.FindFirst(handle, entry);
+  LhaPack.CloseArchive(handle);
+  return found == 0;
+}
+
+bool TMainForm::PackBody(std::string_view body, std::string_view name) {
+  const std::string archive = ArchivePath();
+  const std::string buffer(body);
+  std::string entry(name);
+  if (FileExists(archive)) {
+    // Bounded, so that a library that claims to hold every name cannot stall the run.
+    constexpr int kMaxEntryNumber = 100000;
+    for (int n = 1; n <= kMaxEntryNumber && ArchiveHolds(archive, entry); ++n) {
+      entry = NumberedName(name, n);
+    }
+  }
+  if (!WaitWhileBusy([this] { return LhaPack.GetRunning(); }, m_options.timings.archiverWaitMs)) {
+    SaveBody(body, TargetPath(name));
+    return false;
+  }
+  std::string command = "-d -gd -jm3 \"" + archive + "\" \"" +
+                        WithoutExtension(m_form.LhaFileEdit.Text) + "\\" + entry + "\"";
+  LhaPack.CompressMem(command, buffer);
+  return true;
+}
+
+}  // namespace toravin

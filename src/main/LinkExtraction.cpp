@@ -1,0 +1,131 @@
+// Link extraction: a page is cut into one tag per line, every line is searched with the anchor
+// and the image pattern through TextMatcher1, and the links that pass the link test are queued
+// behind the pending entries. Encoded pages are decoded through the gzip library first. Two
+// rules here differ from a literal reading on purpose: the encoded-page test reads the header
+// of the reply whose body is parsed, and a line that escape processing rejects is searched as it
+// stands instead of ending the run.
+#include <exception>
+
+#include "archive/ArchiveMessages.h"
+#include "main/FileKinds.h"
+#include "main/LinkText.h"
+#include "main/MainForm.h"
+#include "main/SplitTags.h"
+#include "main/TextUtil.h"
+#include "main/UrlRules.h"
+#include "platform/Cp932.h"
+#include "platform/FileSystem.h"
+#include "platform/MessagePump.h"
+#include "regex/ERegExpParser.h"
+
+namespace toravin {
+
+void TMainForm::ParseLinks(std::string_view page, bool startPage, std::string_view pageUrl) {
+  const bool encoded = Contains(LowerCase(HttpClient1.Header), "content-encoding");
+  std::vector<std::string> lines;
+  if (!encoded) {
+    lines = SplitTagLines(page);
+  } else if (!m_settings->UseTar) {
+    m_dialogs.Beep();
+    m_dialogs.ShowMessage(Sjis("ＨＴＭＬファイルがエンコードされているために、解釈できません。"));
+    return;
+  } else if (!DecodePage(page, lines)) {
+    return;
+  }
+  const std::string url(pageUrl);  // the page URL may live in a field that a handler changes
+  for (const std::string& line : lines) {
+    SearchLine(line, startPage, url);
+    ProcessMessages();
+  }
+}
+
+void TMainForm::SearchLine(const std::string& line, bool startPage, std::string_view pageUrl) {
+  // Both patterns begin with "<": a line with no "<" (and no escape that could make one) cannot
+  // match either.
+  if (line.find_first_of("<\\") == std::string::npos) return;
+  std::string upper = UpperCase(line);
+  for (const char* pattern : {kAnchorPattern, kImagePattern}) {
+    int pos = 0, len = 0;
+    FindPattern(upper, pattern, pos, len);
+    if (pos == 0) continue;
+    std::string link = LinkFromMatch(line, static_cast<size_t>(pos), static_cast<size_t>(len));
+    if (AcceptLink(link, startPage, pageUrl)) m_settings->AddItem(link, pageUrl);
+  }
+}
+
+void TMainForm::FindPattern(std::string_view upperLine, const char* pattern, int& pos, int& len) {
+  TextMatcher1.SetRegExp(pattern);
+  std::string subject;
+  try {
+    subject = TextMatcher1.ProcessEscapes(std::string(upperLine));
+  } catch (const ERegExpParser&) {
+    // A line ending in a backslash or a lone lead byte: search it as it stands.
+    subject.assign(upperLine);
+  }
+  pos = 0;
+  len = 0;
+  TextMatcher1.Match(subject, pos, len);
+}
+
+bool TMainForm::AcceptLink(std::string& link, bool startPage, std::string_view pageUrl) {
+  const TToraVinIniList& s = *m_settings;
+  bool keep = true;
+  if (!startPage && !Contains(link, "http://")) link = NormalizeUrl(BaseUrl(pageUrl) + link);
+  if (s.ContainsUrl(link)) keep = false;
+  if (Contains(link, "/cgi-bin/") || Contains(link, ".cgi")) keep = false;
+  if (!keep) return false;
+  std::optional<FileKind> kind = KindOfExtension(LinkExtension(link));
+  if (!kind) return false;
+  if (*kind == FileKind::Html) return s.HTMLDownLoad && startPage;
+  return KindSwitch(s, *kind);
+}
+
+bool TMainForm::DecodePage(std::string_view page, std::vector<std::string>& lines) {
+  std::string name = FileNamePart(CurrentUrl);
+  if (name.empty()) name = "index.html";
+  const std::string path = SaveBody(page, name);
+  if (path.empty()) return false;  // refused by the disk-space test: nothing to decode
+
+  bool ok = false;
+  if (!GzDecLib.Load()) {
+    m_dialogs.Beep();
+    m_dialogs.ShowMessage(GzDecMissingText());
+  } else if (!WaitWhileBusy([this] { return GzDecLib.GetRunning(); },
+                            m_options.timings.archiverWaitMs)) {
+    m_dialogs.ShowMessage(GzDecBusyText());
+  } else if (int rc = GzDecLib.GzDec("xvfG \"" + path + "\""); rc != 0) {
+    m_dialogs.Beep();
+    m_dialogs.ShowMessage(GzDecFailedText(rc));
+  } else {
+    GzDecLib.Release();
+    const std::string extracted = path + "_extracted";
+    std::string bytes = ReadWholeFile(extracted).value_or(std::string());
+    // The page is the first zero-terminated piece that looks like HTML, or else what follows
+    // the last zero byte.
+    std::string_view rest(bytes);
+    std::string_view chosen;
+    bool found = false;
+    for (size_t zero; !found && (zero = rest.find('\0')) != std::string_view::npos;) {
+      std::string_view piece = rest.substr(0, zero);
+      std::string upper = UpperCase(piece);
+      if (Contains(upper, "<!DOCTYPE") || Contains(upper, "<HTML>")) {
+        chosen = piece;
+        found = true;
+      }
+      rest.remove_prefix(zero + 1);
+    }
+    if (!found) {
+      size_t last = std::string_view(bytes).rfind('\0');
+      chosen = last == std::string_view::npos ? std::string_view(bytes)
+                                              : std::string_view(bytes).substr(last + 1);
+    }
+    lines = SplitTagLines(chosen);
+    DeleteFileAt(extracted);
+    ok = true;
+  }
+  GzDecLib.Release();
+  DeleteFileAt(path);
+  return ok;
+}
+
+}  // namespace toravin

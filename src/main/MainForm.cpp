@@ -1,0 +1,490 @@
+// The crawl run: start-up and exit, Download / Continue / Abort, the work-list loop and the
+// client's event handlers. Everything runs on one thread; the client's waits pump the message
+// loop, so the handlers below run nested inside HttpClient1.Get, and the button states are what
+// keeps a second run from starting.
+#include "main/MainForm.h"
+
+#include <exception>
+
+#include "archive/ArchiveMessages.h"
+#include "archive/WaitWhileBusy.h"
+#include "main/TextUtil.h"
+#include "main/UrlRules.h"
+#include "platform/Clock.h"
+#include "platform/Cp932.h"
+#include "platform/FileSystem.h"
+#include "platform/MessagePump.h"
+#include "settings/ESettingsError.h"
+
+namespace toravin {
+namespace {
+
+// The failure texts by reply code, appended to the file name as they stand.
+const char* FailureText(int code) {
+  switch (code) {
+    case 400:
+      return "不正な要求です。";
+    case 401:
+      return "認証されていません。";
+    case 402:
+      return "支払いが必要です。";
+    case 403:
+      return "禁止されています。";
+    case 404:
+      return " を見つけられません。";
+    case 405:
+      return "許可されていない方式です。";
+    case 406:
+      return "受け付けられません。";
+    case 407:
+      return "プロキシー認証が必要です。";
+    case 408:
+      return "要求タイムアウト";
+    case 409:
+      return "衝突がありました。";
+    case 410:
+      return " は、なくなりました。";
+    case 500:
+      return "サーバーは要求を処理できません。";
+    case 503:
+      return "サーバーは過負荷のため要求を処理できません。";
+    default:
+      return nullptr;
+  }
+}
+
+// Line breaks of a header normalised to CR LF, as the header box shows it.
+std::string WithCrLf(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + 16);
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r') {
+      out += "\r\n";
+      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else if (text[i] == '\n') {
+      out += "\r\n";
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+const char* const TMainForm::kAnchorPattern = "<A([A-Z TAB=\"''0-9]+)?HREF([ TAB]+)?=([ TAB]+)?";
+const char* const TMainForm::kImagePattern = "<IMG([A-Z TAB=\"''0-9]+)?SRC([ TAB]+)?=([ TAB]+)?";
+
+TMainForm::TMainForm(TFormModel& form, Dialogs& dialogs, Options options)
+    : LhaPack(options.librarySearch),
+      GzDecLib(options.librarySearch),
+      FreeSpaceQuery(&FreeSpaceOfCurrentDrive),
+      m_form(form),
+      m_dialogs(dialogs),
+      m_options(std::move(options)) {
+  HttpClient1.TimeOut = 5000;  // the layout's value; FormCreate sets the real one
+  HttpClient1.OnConnect = [this](TSockClient&) { HttpClient1Connect(); };
+  HttpClient1.OnDisconnect = [this](TSockClient&) { HttpClient1Disconnect(); };
+  HttpClient1.OnConnectionFailed = [this](TSockClient&) { HttpClient1ConnectionFailed(); };
+  HttpClient1.OnPacketRecvd = [this](TSockClient&) { HttpClient1PacketRecvd(); };
+  HttpClient1.OnAboutToSend = [this](THttpClient&) { HttpClient1AboutToSend(); };
+  HttpClient1.OnSuccess = [this](CmdType cmd) { HttpClient1Success(cmd); };
+  HttpClient1.OnFailure = [this](CmdType cmd) { HttpClient1Failure(cmd); };
+}
+
+TMainForm::~TMainForm() {
+  LhaPack.Release();
+  GzDecLib.Release();
+}
+
+ModalResult TMainForm::ShowMessageBox(std::string_view text, MsgDlgType kind, int helpContext,
+                                      MsgDlgButtons buttons) {
+  m_dialogs.PlayKindSound(kind);
+  return m_dialogs.MessageDlg(text, kind, buttons, helpContext);
+}
+
+void TMainForm::Guarded(const std::function<void()>& handler) {
+  try {
+    handler();
+  } catch (const std::exception& e) {
+    ShowMessageBox(e.what(), MsgDlgType::mtError, 0, mbOKOnly);
+  }
+}
+
+bool TMainForm::WaitWhileBusy(const std::function<bool()>& busy, int limitMs) {
+  return toravin::WaitWhileBusy(busy, limitMs);
+}
+
+void TMainForm::Pause(int ms, bool pumpFirst) {
+  if (pumpFirst) ProcessMessages();
+  SleepMs(ms);
+}
+
+// ---- start and exit ----
+
+void TMainForm::FormCreate() {
+  HttpClient1.TimeOut = m_options.timings.timeOutMs;
+  if (!m_options.iniFileName.empty()) {
+    IniFileName = m_options.iniFileName;
+  } else {
+    std::string dir = ExecutableDirectory();
+    IniFileName = dir + (dir.empty() || dir.back() != '\\' ? "\\" : "") + "ToraVin.ini";
+  }
+  StartDir = CurrentDirectory();
+  m_settings = std::make_unique<TToraVinIniList>(&m_form.BodyMemo);
+  TToraVinIniList& s = *m_settings;
+
+  if (FileExists(IniFileName)) {
+    try {
+      s.LoadSettings(IniFileName);
+    } catch (const ESettingsError& e) {
+      // The rest of start-up is skipped; the file is rewritten at exit from what was read.
+      ShowMessageBox(e.what(), MsgDlgType::mtError, 0, mbOKOnly);
+      return;
+    }
+    m_form.AddressEdit.Text = s.TargetURL;
+    m_form.DirectoryEdit.Text = s.TargetDir;
+    if (s.ProxyUse) {
+      long long port = 0;
+      if (TryStrToInt(s.ProxyPort, port)) {
+        HttpClient1.ProxyPort = static_cast<int>(port);
+        HttpClient1.Proxy = s.ProxyAddress;
+      } else {
+        HttpClient1.Proxy.clear();
+        HttpClient1.ProxyPort = 0;
+        m_dialogs.ShowMessage(Sjis("プロキシーポートが間違っています。"));
+      }
+    }
+    m_form.UseLhaCheckBox.Checked = s.UseLha;
+    m_form.Label5.Enabled = s.UseLha;
+    m_form.LhaFileEdit.Enabled = s.UseLha;
+    m_form.LhaFileEdit.Text = s.LhaName;
+  } else {
+    s.ApplyFirstRunDefaults();
+  }
+
+  const Bounds runButton{424, 96, 99, 193};
+  m_form.DownLoadAbortButton.bounds = runButton;
+  m_form.DownLoadButton.bounds = runButton;
+  m_form.DownLoadAbortButton.Enabled = false;
+  m_form.DownLoadAbortButton.Visible = false;
+  m_form.DownLoadButton.Enabled = true;
+  m_form.DownLoadButton.Visible = true;
+  m_form.ContinueButton.Enabled = s.Count() > 0;
+  m_form.ContinueButton.Visible = s.Count() > 0;
+}
+
+void TMainForm::FormDestroy() {
+  if (!m_settings) return;
+  TToraVinIniList& s = *m_settings;
+  s.TargetURL = m_form.AddressEdit.Text;
+  s.TargetDir = m_form.DirectoryEdit.Text;
+  s.UseLha = m_form.UseLhaCheckBox.Checked;
+  s.LhaName = m_form.LhaFileEdit.Text;
+  try {
+    if (s.SaveSettings(IniFileName) == TToraVinIniList::SaveResult::DiskFull) {
+      ShowMessageBox(DiskFullSettingsText(), MsgDlgType::mtWarning, 0, mbOKOnly);
+    }
+  } catch (const ESettingsError& e) {
+    ShowMessageBox(e.what(), MsgDlgType::mtError, 0, mbOKOnly);
+  }
+}
+
+void TMainForm::UseLhaCheckBoxClick() {
+  m_form.LhaFileEdit.Enabled = m_form.UseLhaCheckBox.Checked;
+  m_form.Label5.Enabled = m_form.UseLhaCheckBox.Checked;
+}
+
+// ---- the run buttons ----
+
+bool TMainForm::DirectoryCheck() {
+  const std::string& dir = m_form.DirectoryEdit.Text;
+  if (DirectoryExists(dir)) return true;
+  std::string question = dir + Sjis(" が見つかりません。") + "\r\n" + Sjis("作成しますか？");
+  if (ShowMessageBox(question, MsgDlgType::mtWarning, 0, mbYesNo) == ModalResult::mrYes) {
+    ForceDirectories(dir);
+    return true;
+  }
+  m_dialogs.ShowMessage(Sjis("保存するフォルダーが存在しないので、中断します。"));
+  return false;
+}
+
+void TMainForm::PrepareTransfer() {
+  HttpClient1.InputFileMode = false;
+  HttpClient1.OutputFileMode = false;
+  HttpClient1.ReportLevel = 2;
+}
+
+void TMainForm::Fetch(const std::string& url) {
+  // A transfer starts from an empty reply, so that a Get that raises before any byte arrived
+  // never leaves the previous page's body or header behind for link extraction.
+  HttpClient1.Body.clear();
+  HttpClient1.Header.clear();
+  HttpClient1.ReplyCode = 0;
+  HttpClient1.Get(url);
+}
+
+void TMainForm::DownLoadButtonClick() {
+  TToraVinIniList& s = *m_settings;
+  if (!s.JPGDownLoad && !s.GIFDownLoad && !s.ZIPDownLoad && !s.HTMLDownLoad) {
+    ShowMessageBox(Sjis("ダウンロードをするファイルの種類が選択されていません。"),
+                   MsgDlgType::mtError, 0, mbOKOnly);
+    return;
+  }
+  if (m_form.AddressEdit.Text.empty()) {
+    ShowMessageBox(Sjis("アドレスを指定してください。"), MsgDlgType::mtWarning, 0, mbOKOnly);
+    return;
+  }
+  CurrentUrl = m_form.AddressEdit.Text;
+  if (m_form.DirectoryEdit.Text.empty()) {
+    ShowMessageBox(Sjis("保存するディレクトリーを指定してください。"), MsgDlgType::mtWarning, 0,
+                   mbOKOnly);
+    return;
+  }
+  if (!DirectoryCheck()) return;
+
+  m_form.DownLoadButton.Enabled = false;
+  m_form.ContinueButton.Enabled = false;
+  m_form.HeaderMemo.Clear();
+  s.ClearItems();
+  Aborted = false;
+  PrepareTransfer();
+  m_form.SetStatusText(CurrentUrl + Sjis("を探しています。"));
+
+  CurrentReferer.clear();
+  try {
+    Fetch(CurrentUrl);
+  } catch (const std::exception&) {
+    Aborted = true;
+    ShowMessageBox(Sjis("切断しました。"), MsgDlgType::mtError, 0, mbOKOnly);
+  }
+  if (Aborted) {
+    ShowMessageBox(Sjis("ダウンロードを中断しました。"), MsgDlgType::mtWarning, 0, mbOKOnly);
+    AbortDownLoad();
+    return;
+  }
+  ParseLinks(HttpClient1.Body, true, m_form.AddressEdit.Text);
+  RunWorkList();
+}
+
+void TMainForm::ContinueButtonClick() {
+  if (!DirectoryCheck()) return;
+  Aborted = false;
+  PrepareTransfer();
+  CurrentUrl = m_form.AddressEdit.Text;
+  m_form.DownLoadButton.Enabled = false;
+  m_form.ContinueButton.Enabled = false;
+  RunWorkList();
+}
+
+void TMainForm::DownLoadAbortButtonClick() {
+  Aborted = true;
+  AbortDownLoad();
+}
+
+void TMainForm::AbortDownLoad() {
+  Aborted = true;
+  if (HttpClient1.Connected) HttpClient1.Disconnect();
+  m_form.DownLoadAbortButton.Enabled = false;
+  m_form.DownLoadAbortButton.Visible = false;
+  m_form.DownLoadButton.Enabled = true;
+  m_form.DownLoadButton.Visible = true;
+  m_form.Exit1.Enabled = true;
+  m_form.SetStatusText(Sjis("中断しました。"));
+  m_form.DirectoryEdit.ReadOnly = false;
+  if (m_settings->Count() > 0) {
+    m_form.ContinueButton.Enabled = true;
+    m_form.ContinueButton.Visible = true;
+  }
+}
+
+void TMainForm::RunWorkList() {
+  TToraVinIniList& s = *m_settings;
+  TFormModel& f = m_form;
+  // Whatever ends the run, also an error that leaves the loop: the fields come back, the LHA
+  // library is released and the connection closed.
+  auto restore = [&] {
+    f.UseLhaCheckBox.Enabled = true;
+    f.LhaFileEdit.Enabled = f.UseLhaCheckBox.Checked;
+    f.Label5.Enabled = f.UseLhaCheckBox.Checked;
+    for (Control* c : {&f.AddressEdit, &f.DirectoryEdit, &f.Button2, &f.ReferenceButton}) {
+      c->Enabled = true;
+    }
+    LhaPack.Release();
+    if (HttpClient1.Connected) HttpClient1.Disconnect();
+  };
+  for (Control* c : {&f.UseLhaCheckBox, &f.LhaFileEdit, &f.Label5, &f.AddressEdit,
+                     &f.DirectoryEdit, &f.Button2, &f.ReferenceButton}) {
+    c->Enabled = false;
+  }
+  try {
+    if (f.UseLhaCheckBox.Checked) {
+      if (f.LhaFileEdit.Text.empty()) {
+        Compress = false;
+        m_dialogs.Beep();
+        m_dialogs.ShowMessage(Sjis("圧縮ファイル名が指定されていないので、圧縮できません。"));
+      } else {
+        Compress = LhaPack.Load();
+        if (!Compress) {
+          m_dialogs.Beep();
+          m_dialogs.ShowMessage(LhaPackMissingText());
+        }
+      }
+    } else {
+      Compress = false;
+    }
+
+    f.DownLoadButton.Enabled = false;
+    const std::string base = BaseUrl(f.AddressEdit.Text);
+    while (s.Count() > 0 && !Aborted) {
+      const TDownLoadUnit& unit = s.Item(0);
+      CurrentUrl = Contains(unit.Url, "http://") ? unit.Url : base + unit.Url;
+      CurrentUrl = NormalizeUrl(CurrentUrl);
+      if (!CheckFileName(CurrentUrl)) {
+        s.DeleteItem(0);
+      } else {
+        PrepareTransfer();
+        CurrentReferer = unit.Referer;
+        try {
+          Fetch(CurrentUrl);
+        } catch (const std::exception&) {
+          RetryOrDrop();
+        }
+        if (Contains(CurrentUrl, ".htm")) ParseLinks(HttpClient1.Body, false, CurrentUrl);
+      }
+      ProcessMessages();
+    }
+
+    f.DownLoadAbortButton.Enabled = false;
+    f.DownLoadAbortButton.Visible = false;
+    f.DownLoadButton.Enabled = true;
+    f.DownLoadButton.Visible = true;
+    f.Exit1.Enabled = true;
+    f.DirectoryEdit.ReadOnly = false;
+    if (s.Count() > 0) {
+      f.ContinueButton.Enabled = true;
+      f.ContinueButton.Visible = true;
+    }
+    f.SetStatusText("");
+    if (Aborted) {
+      ShowMessageBox(Sjis("ダウンロードを中断しました。"), MsgDlgType::mtWarning, 0, mbOKOnly);
+    } else {
+      ShowMessageBox(Sjis("ダウンロード完了"), MsgDlgType::mtInformation, 0, mbOKOnly);
+    }
+  } catch (...) {
+    restore();
+    throw;
+  }
+  restore();
+}
+
+void TMainForm::RetryOrDrop() {
+  TToraVinIniList& s = *m_settings;
+  if (s.Retry) {
+    TDownLoadUnit& unit = s.Item(0);  // raises on an empty list, as the retry rule needs an entry
+    ++unit.Tries;
+    long long n = 0;
+    if (!TryStrToInt(s.RetryCount, n)) {
+      throw std::invalid_argument("'" + s.RetryCount + "' " + Sjis("は整数ではありません"));
+    }
+    if (n >= unit.Tries) {
+      s.MoveItem(0, s.Count() - 1);
+      return;
+    }
+  }
+  s.DeleteItem(0);
+}
+
+// ---- the client's events ----
+
+void TMainForm::HttpClient1Connect() {
+  m_form.DownLoadButton.Enabled = false;
+  m_form.DownLoadButton.Visible = false;
+  m_form.DownLoadAbortButton.Enabled = true;
+  m_form.DownLoadAbortButton.Visible = true;
+  m_form.Exit1.Enabled = false;
+  m_form.DirectoryEdit.ReadOnly = true;
+  m_form.ContinueButton.Enabled = false;
+  m_form.ContinueButton.Visible = false;
+}
+
+void TMainForm::HttpClient1Disconnect() { m_form.Exit1.Enabled = true; }
+
+void TMainForm::HttpClient1ConnectionFailed() {
+  AbortDownLoad();
+  ShowMessageBox(Sjis("接続できません。"), MsgDlgType::mtWarning, 0, mbOKOnly);
+}
+
+void TMainForm::HttpClient1PacketRecvd() {
+  m_form.SetStatusText(FileNamePart(CurrentUrl) + "  ( " +
+                       std::to_string(HttpClient1.BytesReceived) + " / " +
+                       std::to_string(HttpClient1.ContentLength) + " )");
+}
+
+void TMainForm::HttpClient1Success(CmdType) {
+  TToraVinIniList& s = *m_settings;
+  if (HttpClient1.Connected) HttpClient1.Disconnect();
+  m_form.HeaderMemo.SetText(WithCrLf(HttpClient1.Header));
+
+  bool save = CheckResponse(CurrentUrl);
+  if (save && s.FileSizeCheck) {
+    long long kb = 0;
+    if (TryStrToInt(s.FileSize, kb) && HttpClient1.BytesReceived < kb * 1024) save = false;
+  }
+  if (save) {
+    if (HttpClient1.BytesReceived < HttpClient1.ContentLength) {
+      RetryOrDrop();
+      return;
+    }
+    std::string name = FileNamePart(CurrentUrl);
+    m_form.SetStatusText(name + Sjis(" 保存中..."));
+    bool packed = false;
+    if (Compress) {
+      packed = PackBody(HttpClient1.Body, name);
+    } else {
+      SaveBody(HttpClient1.Body, TargetPath(name));
+    }
+    if (s.Count() > 0) {
+      if (packed) Pause(m_options.timings.pauseAfterPackMs, true);
+      Pause(m_options.timings.pauseAfterSaveMs, true);
+    }
+  }
+  s.DeleteItem(0);
+}
+
+void TMainForm::HttpClient1Failure(CmdType cmd) {
+  TToraVinIniList& s = *m_settings;
+  if (HttpClient1.Connected) HttpClient1.Disconnect();
+  int code = HttpClient1.ReplyCode;
+  std::string text = FileNamePart(CurrentUrl);
+  if (const char* t = FailureText(code)) {
+    text += Sjis(t);
+  } else {
+    text += Sjis(" ダウンロード中にエラー（エラーコード：") + std::to_string(code) + Sjis("）");
+  }
+  m_form.SetStatusText(text);
+  if (cmd == CmdGet) {
+    if (code == 500 || code == 503) {
+      RetryOrDrop();
+    } else {
+      s.DeleteItem(0);
+    }
+  }
+  if (s.Count() > 0) Pause(m_options.timings.pauseAfterFailureMs, false);
+}
+
+void TMainForm::HttpClient1AboutToSend() {
+  TExStringList& h = HttpClient1.RequestHeaders;
+  h.SetKeyValue("Referer", CurrentReferer);
+  h.SetKeyValue("If-Modified-Since", "");
+  h.SetKeyValue("If-None-Match", "");
+  h.SetKeyValue("Content-Type", "");
+  h.SetKeyValue("Accept", "image/jpeg,image/pjpeg,image/gif,application/zip,text/html,*/*");
+  h.SetKeyValue("Connection", "close");
+  h.SetKeyValue("Proxy-Connection", "");
+  h.SetKeyValue("User-Agent", "Mozilla/4.0");
+  h.SetKeyValue("Accept-Language", "en-us;q=0.5");
+  h.SetKeyValue("Accept-Encoding", "gzip");
+}
+
+}  // namespace toravin

@@ -1,0 +1,142 @@
+// TMainForm: the behaviour of the main window without any toolkit. It owns the settings store,
+// the HTTP client HttpClient1, the text matcher TextMatcher1 and the two archiver libraries, and
+// runs a crawl on the form model: start-up and exit, the three run buttons, the work-list loop
+// with its retry rule and status texts, the client's event handlers, link extraction, the
+// download filter and saving, the request headers, and the work-list memo's menu. The window
+// (Qt, or the headless tool) binds its widgets to the model and calls the handlers; everything
+// the user is told goes through the Dialogs interface.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "archive/GzDec.h"
+#include "archive/LhaPack.h"
+#include "main/FormModel.h"
+#include "net/HttpClient.h"
+#include "platform/Dialogs.h"
+#include "platform/Timings.h"
+#include "regex/TextMatcher.h"
+#include "settings/ToraVinIniList.h"
+
+namespace toravin {
+
+class TMainForm {
+ public:
+  // What differs between the desktop program, the headless tool and the tests.
+  struct Options {
+    Timings timings;
+    // The settings file; empty: "ToraVin.ini" in the executable's directory.
+    std::string iniFileName;
+    // Where the archiver libraries are looked for.
+    LibrarySearch librarySearch = LibrarySearch::Default();
+  };
+
+  TMainForm(TFormModel& form, Dialogs& dialogs, Options options);
+  TMainForm(TFormModel& form, Dialogs& dialogs) : TMainForm(form, dialogs, Options()) {}
+  ~TMainForm();
+  TMainForm(const TMainForm&) = delete;
+  TMainForm& operator=(const TMainForm&) = delete;
+
+  // The two link patterns, as link extraction uses them.
+  static const char* const kAnchorPattern;
+  static const char* const kImagePattern;
+
+  // Window handlers.
+  void FormCreate();
+  void FormDestroy();
+  void DownLoadButtonClick();
+  void ContinueButtonClick();
+  void DownLoadAbortButtonClick();
+  void UseLhaCheckBoxClick();
+  // The work-list memo's pop-up menu.
+  void UrlPasteClick();
+  void ClearMemoClick();
+  void SaveURLClick();
+
+  // HttpClient1's event handlers.
+  void HttpClient1Connect();
+  void HttpClient1Disconnect();
+  void HttpClient1ConnectionFailed();
+  void HttpClient1PacketRecvd();
+  void HttpClient1Success(CmdType cmd);
+  void HttpClient1Failure(CmdType cmd);
+  void HttpClient1AboutToSend();
+
+  // Crawl-run operations.
+  void RunWorkList();
+  void AbortDownLoad();
+  void RetryOrDrop();
+  ModalResult ShowMessageBox(std::string_view text, MsgDlgType kind, int helpContext,
+                             MsgDlgButtons buttons);
+  bool WaitWhileBusy(const std::function<bool()>& busy, int limitMs);
+
+  // Link extraction.
+  void ParseLinks(std::string_view page, bool startPage, std::string_view pageUrl);
+  // 1-based position and length of the leftmost-longest match of `pattern` in `upperLine`
+  // (0 and 0 when there is none).
+  void FindPattern(std::string_view upperLine, const char* pattern, int& pos, int& len);
+  bool AcceptLink(std::string& link, bool startPage, std::string_view pageUrl);
+
+  // Download filter and saving.
+  bool CheckFileName(std::string_view url);
+  bool MatchMask(std::string_view base, std::string_view namePart);
+  bool CheckResponse(std::string_view url);
+  // The path written, or empty when nothing was written (disk full). Throws when the file cannot
+  // be created or written.
+  std::string SaveBody(std::string_view body, std::string_view path);
+  // Packs the body into the archive as `name` (numbered when the archive holds that name) once
+  // the library is free; when it stays busy, saves it unpacked instead. Returns whether it
+  // went into the archive.
+  bool PackBody(std::string_view body, std::string_view name);
+
+  // Runs a handler as the application does: an exception that leaves it is shown in the error box
+  // and the program goes on.
+  void Guarded(const std::function<void()>& handler);
+
+  // Crawl-run state.
+  std::string CurrentUrl;
+  std::string CurrentReferer;
+  bool Aborted = false;
+  bool Compress = false;
+  std::string IniFileName;
+  std::string StartDir;
+
+  THttpClient HttpClient1;
+  TTextMatcher TextMatcher1;
+  TLhaPack LhaPack;
+  TGzDec GzDecLib;
+
+  TToraVinIniList& Settings() { return *m_settings; }
+  TFormModel& Form() { return m_form; }
+  Dialogs& Dlg() { return m_dialogs; }
+  const Timings& timings() const { return m_options.timings; }
+
+  // Free space of the current drive, in bytes; replaceable for tests.
+  std::function<std::uint64_t()> FreeSpaceQuery;
+
+ private:
+  void DirectoryCheckThenRun(bool download);
+  bool DirectoryCheck();
+  void PrepareTransfer();
+  // Fetches `url` with a clean reply state; exceptions out of the client pass on.
+  void Fetch(const std::string& url);
+  std::string TargetPath(std::string_view name) const;
+  std::string ArchivePath() const;
+  bool ArchiveHolds(const std::string& archive, const std::string& entry);
+  // Decodes an encoded page into its line list; false when no link may be taken from it.
+  bool DecodePage(std::string_view page, std::vector<std::string>& lines);
+  void SearchLine(const std::string& line, bool startPage, std::string_view pageUrl);
+  void Pause(int ms, bool pumpFirst);
+
+  TFormModel& m_form;
+  Dialogs& m_dialogs;
+  Options m_options;
+  std::unique_ptr<TToraVinIniList> m_settings;
+};
+
+}  // namespace toravin
