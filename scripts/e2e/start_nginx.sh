@@ -1,18 +1,25 @@
 #!/usr/bin/env bash
-# start_nginx.sh DIR [SIZE_MB]: generates a small site in DIR/site, writes an nginx configuration
-# into DIR/nginx (loopback only, a free port, everything under DIR, no system files touched), starts
-# nginx and prints its port. DIR/site/big.zip is SIZE_MB MiB of random bytes (default 3).
+# start_nginx.sh DIR [SIZE_MB] [SMALL_FILES]: generates a small site in DIR/site, writes an nginx
+# configuration into DIR/nginx (loopback only, a free port, everything under DIR, no system files
+# touched), starts nginx and prints its port. DIR/site/big.zip is SIZE_MB MiB of random bytes
+# (default 3); SMALL_FILES (default 0) files of 10 KB are written as DIR/site/s/fN.jpg.
 set -euo pipefail
 dir=$1
 size_mb=${2:-3}
+small_files=${3:-0}
 here=$(cd "$(dirname "$0")" && pwd)
 nginx_bin=$(command -v nginx || echo /usr/sbin/nginx)
 mkdir -p "$dir/site" "$dir/nginx/tmp"
 site=$dir/site
 printf '<html><body><a href="small.jpg">s</a><img src="big.zip"></body></html>\n' >"$site/index.htm"
 head -c 20000 /dev/urandom >"$site/small.jpg"
-head -c $((size_mb * 1048576)) /dev/urandom >"$site/big.zip"
+head -c $((size_mb * 1048576)) /dev/urandom >"$site/big.zip" 2>/dev/null
 : >"$site/empty.gif"
+if [ "$small_files" -gt 0 ]; then
+  mkdir -p "$site/s"
+  head -c 10240 /dev/urandom >"$site/s/f0.jpg"
+  for i in $(seq 1 $((small_files - 1))); do cp "$site/s/f0.jpg" "$site/s/f$i.jpg"; done
+fi
 port=$("$here/free_port.sh")
 user_line=""
 if [ "$(id -u)" -eq 0 ]; then user_line="user root;"; fi

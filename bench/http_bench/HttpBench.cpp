@@ -1,0 +1,127 @@
+// Throughput and memory of THttpClient::Get against nginx on loopback, next to curl and wget in
+// the same run: one 1 GiB body held in memory (time and peak RSS of a child process that does
+// only that Get), and 1,000 files of 10 KB fetched one after another.
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "net/HttpClient.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string SourceDir() {
+  const char* s = std::getenv("TORAVIN_SOURCE_DIR");
+  return s ? s : TORAVIN_SOURCE_DIR_FALLBACK;
+}
+
+std::string Shell(const std::string& cmd) {
+  std::string out;
+  if (FILE* p = ::popen(cmd.c_str(), "r")) {
+    char buf[256];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    ::pclose(p);
+  }
+  while (!out.empty() && out.back() == '\n') out.pop_back();
+  return out;
+}
+
+double Seconds(Clock::time_point since) {
+  return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+// Runs `body` in a child process; returns its wall time and peak RSS (bytes).
+template <typename F>
+std::pair<double, long> InChild(F body) {
+  auto start = Clock::now();
+  pid_t pid = ::fork();
+  if (pid == 0) _exit(body() ? 0 : 1);
+  int status = 0;
+  rusage ru{};
+  ::wait4(pid, &status, 0, &ru);
+  double secs = Seconds(start);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) std::printf("  (child failed)\n");
+  return {secs, ru.ru_maxrss * 1024L};
+}
+
+double Best(int runs, const std::function<double()>& f) {
+  double best = 1e9;
+  for (int i = 0; i < runs; ++i) best = std::min(best, f());
+  return best;
+}
+
+}  // namespace
+
+int main() {
+  constexpr int kBigMiB = 1024;
+  constexpr int kSmallFiles = 1000;
+  std::string dir = Shell("mktemp -d /tmp/toravin-bench-XXXXXX");
+  std::string scripts = SourceDir() + "/scripts/e2e";
+  std::string port = Shell(scripts + "/start_nginx.sh " + dir + " " + std::to_string(kBigMiB) +
+                           " " + std::to_string(kSmallFiles));
+  if (port.empty()) {
+    std::printf("http_bench: nginx could not be started\n");
+    return 1;
+  }
+  std::string base = "http://127.0.0.1:" + port;
+  const long bodyBytes = long{kBigMiB} << 20;
+
+  // --- one 1 GiB body ---
+  double curlBig = Best(3, [&] {
+    auto t = Clock::now();
+    std::system(("curl -s -o /dev/null " + base + "/big.zip").c_str());
+    return Seconds(t);
+  });
+  long rss = 0;
+  double oursBig = Best(3, [&] {
+    auto [secs, peak] = InChild([&] {
+      toravin::THttpClient http;
+      http.TimeOut = 60000;
+      http.Get(base + "/big.zip");
+      return http.Body.size() == static_cast<std::size_t>(bodyBytes);
+    });
+    rss = std::max(rss, peak);
+    return secs;
+  });
+  std::printf("1 GiB body: curl %.3f s (%.0f MB/s), Get %.3f s (%.0f MB/s), ratio %.2f (>= 0.80)\n",
+              curlBig, bodyBytes / curlBig / 1e6, oursBig, bodyBytes / oursBig / 1e6,
+              curlBig / oursBig);
+  std::printf("1 GiB body: peak RSS of the Get process %.1f MiB = %.3f x body (<= 1.25)\n",
+              rss / 1048576.0, static_cast<double>(rss) / bodyBytes);
+
+  // --- 1,000 files of 10 KB ---
+  std::string list = dir + "/list.txt";
+  {
+    std::ofstream out(list);
+    for (int i = 0; i < kSmallFiles; ++i) out << base << "/s/f" << i << ".jpg\n";
+  }
+  double wgetSmall = Best(3, [&] {
+    auto t = Clock::now();
+    std::system(("wget -q -i " + list + " -O /dev/null").c_str());
+    return Seconds(t);
+  });
+  double oursSmall = Best(3, [&] {
+    toravin::THttpClient http;
+    http.TimeOut = 60000;
+    auto t = Clock::now();
+    for (int i = 0; i < kSmallFiles; ++i) {
+      http.Get(base + "/s/f" + std::to_string(i) + ".jpg");
+      if (http.Body.size() != 10240) std::printf("  short body for file %d\n", i);
+    }
+    return Seconds(t);
+  });
+  std::printf("1000 x 10 KB: wget %.3f s, Get %.3f s, ratio %.2f (<= 1.00)\n", wgetSmall, oursSmall,
+              oursSmall / wgetSmall);
+
+  Shell(scripts + "/stop_peers.sh " + dir);
+  Shell("rm -rf " + dir);
+  return 0;
+}
