@@ -14,10 +14,10 @@ namespace toravin::gzdec {
 inline constexpr std::uint64_t kDefaultOutputLimit = 256ull * 1024 * 1024;
 
 struct DecodeResult {
-  int code = 0;              // 0, or one of toravin::abi::ArcResult
+  int code = 0;  // 0, or one of toravin::abi::ArcResult
   std::uint64_t inBytes = 0;
   std::uint64_t outBytes = 0;
-  std::string message;       // one line for the caller's output buffer
+  std::string message;  // one line for the caller's output buffer
 };
 
 // Decodes `inPath` into `outPath` (both native POSIX paths). On any failure the output file is

@@ -77,8 +77,7 @@ HuffmanCode HuffmanCode::Build(const std::vector<std::uint32_t>& freq) {
   for (int i = 0; i < n; ++i) {
     if (freq[i] != 0) order.push_back(i);
   }
-  std::stable_sort(order.begin(), order.end(),
-                   [&](int a, int b) { return freq[a] > freq[b]; });
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return freq[a] > freq[b]; });
   std::size_t k = 0;
   for (int len = 1; len <= kMaxCodeLength; ++len) {
     for (int c = 0; c < count[len]; ++c) hc.lengths[order[k++]] = static_cast<std::uint8_t>(len);

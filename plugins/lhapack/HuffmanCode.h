@@ -16,7 +16,7 @@ inline constexpr int kMaxCodeLength = 16;
 struct HuffmanCode {
   std::vector<std::uint8_t> lengths;  // 0 for an unused symbol
   std::vector<std::uint16_t> codes;
-  int used = 0;       // symbols with a non-zero frequency
+  int used = 0;         // symbols with a non-zero frequency
   int onlySymbol = -1;  // the symbol when exactly one is used
 
   // Builds the code for `freq`. With fewer than two used symbols all lengths stay 0.

@@ -15,18 +15,18 @@
 namespace toravin::lha {
 namespace {
 
-constexpr int kWindow = 8192;          // -lh5- dictionary size
+constexpr int kWindow = 8192;  // -lh5- dictionary size
 constexpr int kMaxDistance = kWindow - 1;
 constexpr int kMinMatch = 3;
 constexpr int kMaxMatch = 256;
 constexpr int kNC = 256 + kMaxMatch - kMinMatch + 1;  // literals and match lengths: 510
-constexpr int kNP = 14;                // position classes: 0 and bit lengths 1..13
-constexpr int kNT = 19;                // code-length code symbols
+constexpr int kNP = 14;                               // position classes: 0 and bit lengths 1..13
+constexpr int kNT = 19;                               // code-length code symbols
 constexpr int kCBit = 9;
 constexpr int kPBit = 4;
 constexpr int kTBit = 5;
 constexpr int kHashBits = 15;
-constexpr std::uint32_t kNone = 0;     // chain links hold position + 1
+constexpr std::uint32_t kNone = 0;  // chain links hold position + 1
 
 inline std::uint32_t Hash3(const unsigned char* p) {
   std::uint32_t v = (std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2];
@@ -186,7 +186,10 @@ class BlockWriter {
 class MatchFinder {
  public:
   MatchFinder(const unsigned char* data, std::size_t size, const Lh5Params& params)
-      : m_data(data), m_size(size), m_params(params), m_head(1u << kHashBits, kNone),
+      : m_data(data),
+        m_size(size),
+        m_params(params),
+        m_head(1u << kHashBits, kNone),
         m_prev(kWindow, kNone) {}
 
   void Insert(std::size_t pos, std::uint32_t h) {

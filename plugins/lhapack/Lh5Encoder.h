@@ -10,12 +10,12 @@
 namespace toravin::lha {
 
 struct Lh5Params {
-  int maxChain = 128;      // candidates examined per position
-  int goodLength = 8;      // a previous match this long quarters the search
-  int maxLazy = 16;        // a previous match this long is taken without searching again
-  int niceLength = 128;    // a match this long ends the search
-  int tooFar = 4096;       // a 3-byte match further back than this is not worth its position
-  int blockTokens = 32768; // literals and matches per Huffman block (at most 65535)
+  int maxChain = 128;       // candidates examined per position
+  int goodLength = 8;       // a previous match this long quarters the search
+  int maxLazy = 16;         // a previous match this long is taken without searching again
+  int niceLength = 128;     // a match this long ends the search
+  int tooFar = 4096;        // a 3-byte match further back than this is not worth its position
+  int blockTokens = 32768;  // literals and matches per Huffman block (at most 65535)
 };
 
 // Compresses `data` as -lh5- and appends the bits to `out`. Gives up, returning false with

@@ -16,9 +16,9 @@ namespace toravin::lha {
 inline constexpr std::size_t kMaxEntries = 1000000;
 
 struct ArchiveScan {
-  int code = 0;               // 0 or an abi::ArcResult
+  int code = 0;  // 0 or an abi::ArcResult
   std::vector<EntryInfo> entries;
-  std::uint64_t end = 0;      // offset of the closing byte (or of the end of the file)
+  std::uint64_t end = 0;  // offset of the closing byte (or of the end of the file)
 };
 
 // Scans the archive at `nativePath`. A missing file is an empty archive with end 0 and

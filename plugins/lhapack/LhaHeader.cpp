@@ -186,8 +186,8 @@ ReadStatus ReadEntryHeader(std::FILE* f, std::uint64_t offset, std::uint64_t fil
         if (22 + nameLen + 5 > headerSize) return ReadStatus::kDamaged;
         std::size_t firstSize = Get16(h.data() + headerSize - 2);
         std::uint64_t extStart = offset + headerSize;
-        std::uint64_t extLen =
-            std::min<std::uint64_t>(kMaxHeaderBytes, std::min(info.packedSize, fileSize - extStart));
+        std::uint64_t extLen = std::min<std::uint64_t>(
+            kMaxHeaderBytes, std::min(info.packedSize, fileSize - extStart));
         std::vector<unsigned char> ext(extLen);
         if (extLen > 0 && !ReadAt(f, extStart, ext.data(), ext.size())) {
           return ReadStatus::kDamaged;

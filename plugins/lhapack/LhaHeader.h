@@ -20,8 +20,8 @@ struct NewEntry {
   std::uint32_t packedSize = 0;
   std::uint32_t originalSize = 0;
   std::uint32_t unixTime = 0;
-  std::uint16_t crc = 0;         // CRC-16 of the original data
-  std::string folder;            // "" or "a\b", without a trailing "\"
+  std::uint16_t crc = 0;  // CRC-16 of the original data
+  std::string folder;     // "" or "a\b", without a trailing "\"
   std::string name;
 };
 

@@ -9,9 +9,9 @@
 #include <string>
 
 #include "Crc16.h"
+#include "Lh5Encoder.h"
 #include "LhaArchive.h"
 #include "LhaHeader.h"
-#include "Lh5Encoder.h"
 #include "archive/ArchiverAbi.h"
 #include "archive/ArchiverCommandLine.h"
 #include "platform/Cp932.h"

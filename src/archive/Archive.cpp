@@ -125,8 +125,8 @@ TArchive::DecodeResult TArchive::DecodeFile(std::string_view path, int waitLimit
     r.status = DecodeStatus::kBusy;
     return r;
   }
-  r.code = m_gz.GzDec(std::string(kDecodeCommand) + " " + ArchiverCommandLine::Quote(path),
-                      &r.message);
+  r.code =
+      m_gz.GzDec(std::string(kDecodeCommand) + " " + ArchiverCommandLine::Quote(path), &r.message);
   m_gz.Release();
   if (r.code != 0) {
     r.status = DecodeStatus::kFailed;

@@ -12,7 +12,8 @@ const std::string& LhaPackMissingText() {
 }
 
 const std::string& GzDecMissingText() {
-  return Sjis("HTMLファイルがエンコードされているので、解析できません。(GZDEC.DLLがあれば解析できます。)");
+  return Sjis(
+      "HTMLファイルがエンコードされているので、解析できません。(GZDEC.DLLがあれば解析できます。)");
 }
 
 const std::string& GzDecBusyText() { return Sjis("GZDEC.DLLがBusyで使えませんでした。"); }
