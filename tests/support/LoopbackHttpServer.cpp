@@ -72,6 +72,26 @@ std::string LoopbackHttpServer::Url(const std::string& path) const {
   return "http://127.0.0.1:" + std::to_string(m_port) + path;
 }
 
+void LoopbackHttpServer::SetRouter(Router router) {
+  std::lock_guard lock(m_mutex);
+  m_router = std::move(router);
+}
+
+std::string RequestPath(const std::string& request) {
+  std::size_t sp = request.find(' ');
+  if (sp == std::string::npos) return std::string();
+  std::size_t end = request.find(' ', sp + 1);
+  if (end == std::string::npos) return std::string();
+  std::string target = request.substr(sp + 1, end - sp - 1);
+  // A proxy request names the whole URL: keep its path.
+  std::size_t scheme = target.find("://");
+  if (scheme != std::string::npos) {
+    std::size_t slash = target.find('/', scheme + 3);
+    target = slash == std::string::npos ? "/" : target.substr(slash);
+  }
+  return target;
+}
+
 void LoopbackHttpServer::Enqueue(ScriptedReply reply) {
   std::lock_guard lock(m_mutex);
   m_replies.push_back(std::move(reply));
@@ -104,46 +124,56 @@ void LoopbackHttpServer::Serve() {
     int fd = ::accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
     if (fd < 0) continue;
     ScriptedReply reply;
+    Router router;
     {
       std::lock_guard lock(m_mutex);
-      if (!m_replies.empty()) {
+      router = m_router;
+      if (!router && !m_replies.empty()) {
         reply = std::move(m_replies.front());
         m_replies.pop_front();
       }
       m_requests.emplace_back();
+    }
+    if (router) {
+      // The request decides the reply; it has been read already.
+      reply = router(ReadRequest(fd));
+      reply.readRequest = false;
     }
     Handle(fd, reply);
     ::close(fd);
   }
 }
 
-void LoopbackHttpServer::Handle(int fd, const ScriptedReply& reply) {
+std::string LoopbackHttpServer::ReadRequest(int fd) {
   std::size_t index;
   {
     std::lock_guard lock(m_mutex);
     index = m_requests.size() - 1;
   }
-  if (reply.readRequest) {
-    std::string request;
-    std::size_t need = std::string::npos;
-    char buf[65536];
-    for (;;) {
-      std::size_t end = request.find("\r\n\r\n");
-      if (end != std::string::npos && need == std::string::npos) {
-        need = end + 4;
-        std::size_t cl = request.find("Content-Length: ");
-        if (cl != std::string::npos && cl < end) need += std::stoul(request.substr(cl + 16));
-      }
-      if (need != std::string::npos && request.size() >= need) break;
-      pollfd p[2] = {{m_stopPipe[0], POLLIN, 0}, {fd, POLLIN, 0}};
-      if (::poll(p, 2, 5000) <= 0 || p[0].revents) break;
-      ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-      if (n <= 0) break;
-      request.append(buf, static_cast<std::size_t>(n));
-      std::lock_guard lock(m_mutex);
-      m_requests[index] = request;
+  std::string request;
+  std::size_t need = std::string::npos;
+  char buf[65536];
+  for (;;) {
+    std::size_t end = request.find("\r\n\r\n");
+    if (end != std::string::npos && need == std::string::npos) {
+      need = end + 4;
+      std::size_t cl = request.find("Content-Length: ");
+      if (cl != std::string::npos && cl < end) need += std::stoul(request.substr(cl + 16));
     }
+    if (need != std::string::npos && request.size() >= need) break;
+    pollfd p[2] = {{m_stopPipe[0], POLLIN, 0}, {fd, POLLIN, 0}};
+    if (::poll(p, 2, 5000) <= 0 || p[0].revents) break;
+    ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+    if (n <= 0) break;
+    request.append(buf, static_cast<std::size_t>(n));
+    std::lock_guard lock(m_mutex);
+    m_requests[index] = request;
   }
+  return request;
+}
+
+void LoopbackHttpServer::Handle(int fd, const ScriptedReply& reply) {
+  if (reply.readRequest) ReadRequest(fd);
   for (const ScriptedReply::Step& step : reply.steps) {
     switch (step.kind) {
       case ScriptedReply::Step::Kind::Send: {

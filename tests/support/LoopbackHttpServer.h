@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -50,6 +51,11 @@ class LoopbackHttpServer {
   // "http://127.0.0.1:<port>" + path
   std::string Url(const std::string& path) const;
 
+  // Chooses each reply from the request (its raw bytes); while set, the queue is not used. It
+  // runs on the server's thread.
+  using Router = std::function<ScriptedReply(const std::string& request)>;
+  void SetRouter(Router router);
+
   // Replies for the next connections, in order; with none queued a connection is closed at once.
   void Enqueue(ScriptedReply reply);
   // Raw request bytes, one entry per connection served so far.
@@ -59,6 +65,7 @@ class LoopbackHttpServer {
  private:
   void Serve();
   void Handle(int fd, const ScriptedReply& reply);
+  std::string ReadRequest(int fd);
   bool WaitStop(int ms);  // true when the server is stopping
 
   int m_listen = -1;
@@ -66,9 +73,14 @@ class LoopbackHttpServer {
   std::uint16_t m_port = 0;
   mutable std::mutex m_mutex;
   std::deque<ScriptedReply> m_replies;
+  Router m_router;
   std::vector<std::string> m_requests;
   std::thread m_thread;
 };
+
+// The path of a request's first line ("GET /a/b.jpg HTTP/1.0" -> "/a/b.jpg"; the path of a
+// proxy request's full URL).
+std::string RequestPath(const std::string& request);
 
 // A loopback port with nothing listening on it (connections are refused).
 std::uint16_t ClosedLoopbackPort();

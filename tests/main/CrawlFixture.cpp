@@ -1,0 +1,132 @@
+// The fixture's site answers 404 for every path it was not given.
+#include "CrawlFixture.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "platform/Cp932.h"
+#include "platform/FileSystem.h"
+#include "platform/MessagePump.h"
+
+namespace toravin::test {
+
+void CrawlFixture::SetUp() {
+  char cwd[4096];
+  m_oldCwd = getcwd(cwd, sizeof cwd) ? cwd : "/";
+  ASSERT_EQ(chdir(tmp.path().c_str()), 0);
+  saveDir = tmp.File("save");
+  ASSERT_EQ(mkdir(saveDir.c_str(), 0777), 0);
+  iniFile = tmp.File("ToraVin.ini");
+  server.SetRouter([this](const std::string& request) { return Route(request); });
+  Restart();
+}
+
+void CrawlFixture::TearDown() {
+  SetMessagePump(nullptr);
+  mf.reset();
+  if (chdir(m_oldCwd.c_str()) != 0) ADD_FAILURE() << "cannot go back to " << m_oldCwd;
+}
+
+void CrawlFixture::Restart() {
+  if (mf) mf->FormDestroy();
+  mf.reset();
+  form = std::make_unique<TFormModel>();
+  form->onStatusText = [this](const std::string& text) { statuses.push_back(Cp932ToUtf8(text)); };
+  TMainForm::Options options;
+  options.timings = Timings::NoPauses();
+  options.iniFileName = iniFile;
+  options.librarySearch = LibrarySearch{{ExecutableDirectory()}, false};
+  mf = std::make_unique<TMainForm>(*form, dialogs, options);
+  mf->FormCreate();
+  form->DirectoryEdit.Text = saveDir;
+}
+
+ScriptedReply CrawlFixture::Route(const std::string& request) {
+  std::string path = RequestPath(request);
+  std::function<ScriptedReply(int)> make;
+  int hit;
+  {
+    std::lock_guard lock(m_mutex);
+    hit = ++m_hits[path];
+    m_requests[path].push_back(request);
+    auto it = m_site.find(path);
+    if (it != m_site.end()) make = it->second;
+  }
+  if (!make) return ScriptedReply::Http(404, "<html>not found</html>", "Content-Type: text/html\r\n");
+  return make(hit);
+}
+
+void CrawlFixture::Serve(const std::string& path, ScriptedReply reply) {
+  ServeWith(path, [reply](int) { return reply; });
+}
+
+void CrawlFixture::ServeWith(const std::string& path, std::function<ScriptedReply(int)> make) {
+  std::lock_guard lock(m_mutex);
+  m_site[path] = std::move(make);
+}
+
+void CrawlFixture::Page(const std::string& path, const std::string& html,
+                        const std::string& headers) {
+  Serve(path, ScriptedReply::Http(200, html, "Content-Type: text/html\r\n" + headers));
+}
+
+void CrawlFixture::File(const std::string& path, const std::string& body,
+                        const std::string& type) {
+  Serve(path, ScriptedReply::Http(200, body, "Content-Type: " + type + "\r\n"));
+}
+
+void CrawlFixture::Download() {
+  mf->Guarded([this] { mf->DownLoadButtonClick(); });
+}
+
+void CrawlFixture::Continue() {
+  mf->Guarded([this] { mf->ContinueButtonClick(); });
+}
+
+int CrawlFixture::Hits(const std::string& path) {
+  std::lock_guard lock(m_mutex);
+  return m_hits[path];
+}
+
+std::vector<std::string> CrawlFixture::RequestsFor(const std::string& path) {
+  std::lock_guard lock(m_mutex);
+  return m_requests[path];
+}
+
+std::vector<std::string> CrawlFixture::SavedFiles() const {
+  std::vector<std::string> names;
+  if (DIR* d = opendir(saveDir.c_str())) {
+    while (dirent* e = readdir(d)) {
+      std::string n = e->d_name;
+      if (n != "." && n != "..") names.push_back(n);
+    }
+    closedir(d);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string CrawlFixture::Saved(const std::string& name) const {
+  return ReadFileBytes(saveDir + "/" + name);
+}
+
+std::vector<std::string> CrawlFixture::Boxes() const {
+  std::vector<std::string> out;
+  for (const std::string& t : dialogs.BoxTexts()) out.push_back(Cp932ToUtf8(t));
+  return out;
+}
+
+bool CrawlFixture::StatusSeen(const std::string& utf8) const {
+  return std::find(statuses.begin(), statuses.end(), utf8) != statuses.end();
+}
+
+std::vector<std::string> CrawlFixture::Pending() const {
+  std::vector<std::string> urls;
+  for (int i = 0; i < mf->Settings().Count(); ++i) urls.push_back(mf->Settings().Item(i).Url);
+  return urls;
+}
+
+}  // namespace toravin::test
