@@ -1,14 +1,15 @@
 // Stdio with fseeko/ftruncate underneath; every step's result is checked, and the archive is
-// flushed before success is reported.
+// flushed before success is reported. The kept index is keyed by the file's identity, so a file
+// changed by anyone else is scanned again.
 #include "LhaArchive.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <memory>
 
 #include "archive/ArchiverAbi.h"
+#include "platform/Cp932.h"
 
 namespace toravin::lha {
 namespace {
@@ -18,29 +19,62 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
-std::uint64_t SizeOf(std::FILE* f) {
-  struct stat st {};
-  if (fstat(fileno(f), &st) != 0) return 0;
-  return static_cast<std::uint64_t>(st.st_size);
+struct Identity {
+  dev_t dev = 0;
+  ino_t ino = 0;
+  off_t size = -1;
+  long mtimeSec = 0;
+  long mtimeNsec = 0;
+  bool operator==(const Identity&) const = default;
+};
+
+Identity IdentityOf(const struct stat& st) {
+  return {st.st_dev, st.st_ino, st.st_size, static_cast<long>(st.st_mtim.tv_sec),
+          static_cast<long>(st.st_mtim.tv_nsec)};
 }
 
-ArchiveScan ScanOpen(std::FILE* f) {
-  ArchiveScan scan;
-  const std::uint64_t fileSize = SizeOf(f);
+// The index of the archive used last.
+struct KeptIndex {
+  std::string path;
+  Identity identity;
+  std::shared_ptr<ArchiveIndex> index;
+};
+KeptIndex& Kept() {
+  static KeptIndex kept;
+  return kept;
+}
+
+std::shared_ptr<ArchiveIndex> ScanOpen(std::FILE* f, std::uint64_t fileSize) {
+  auto index = std::make_shared<ArchiveIndex>();
   std::uint64_t offset = 0;
   for (;;) {
     EntryInfo info;
     ReadStatus st = ReadEntryHeader(f, offset, fileSize, info);
     if (st == ReadStatus::kEnd) break;
-    if (st == ReadStatus::kDamaged || scan.entries.size() >= kMaxEntries) {
-      scan.code = abi::kArcDamaged;
+    if (st == ReadStatus::kDamaged || index->entries.size() >= kMaxEntries) {
+      index->code = abi::kArcDamaged;
       break;
     }
     offset = info.dataOffset + info.packedSize;
-    scan.entries.push_back(std::move(info));
+    index->Add(std::move(info));
   }
-  scan.end = offset;
-  return scan;
+  index->end = offset;
+  return index;
+}
+
+// The kept index when it belongs to this file as it is now, else a fresh scan (kept from now).
+std::shared_ptr<ArchiveIndex> IndexFor(const std::string& path, std::FILE* f) {
+  struct stat st {};
+  if (fstat(fileno(f), &st) != 0) {
+    auto index = std::make_shared<ArchiveIndex>();
+    index->code = abi::kArcCannotOpen;
+    return index;
+  }
+  KeptIndex& kept = Kept();
+  if (kept.index && kept.path == path && kept.identity == IdentityOf(st)) return kept.index;
+  auto index = ScanOpen(f, static_cast<std::uint64_t>(st.st_size));
+  kept = {path, IdentityOf(st), index};
+  return index;
 }
 
 bool WriteAll(std::FILE* f, const void* data, std::size_t size) {
@@ -49,14 +83,40 @@ bool WriteAll(std::FILE* f, const void* data, std::size_t size) {
 
 }  // namespace
 
-ArchiveScan ScanArchive(const std::string& nativePath) {
+std::string FoldName(const std::string& name) {
+  std::string out = name;
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    if (IsLeadByte(out[i])) {
+      ++i;
+    } else if (out[i] >= 'A' && out[i] <= 'Z') {
+      out[i] = static_cast<char>(out[i] - 'A' + 'a');
+    } else if (out[i] == '/') {
+      out[i] = '\\';
+    }
+  }
+  return out;
+}
+
+void ArchiveIndex::Add(EntryInfo e) {
+  foldedNames.insert(FoldName(e.name));
+  foldedPaths.insert(FoldName(e.Path()));
+  entries.push_back(std::move(e));
+}
+
+bool ArchiveIndex::Holds(const std::string& name) const {
+  std::string wanted = FoldName(name);
+  bool withFolder = FileNameStart(wanted) > 0;
+  return (withFolder ? foldedPaths : foldedNames).count(wanted) != 0;
+}
+
+std::shared_ptr<const ArchiveIndex> ScanArchive(const std::string& nativePath) {
   FilePtr f(std::fopen(nativePath.c_str(), "rb"));
   if (!f) {
-    ArchiveScan scan;
-    scan.code = abi::kArcCannotOpen;
-    return scan;
+    auto index = std::make_shared<ArchiveIndex>();
+    index->code = abi::kArcCannotOpen;
+    return index;
   }
-  return ScanOpen(f.get());
+  return IndexFor(nativePath, f.get());
 }
 
 int AppendEntry(const std::string& nativePath, const std::string& header, const void* data,
@@ -67,17 +127,16 @@ int AppendEntry(const std::string& nativePath, const std::string& header, const 
     f.reset(std::fopen(nativePath.c_str(), "w+b"));
     if (!f) return abi::kArcCannotCreate;
   }
-  ArchiveScan scan = ScanOpen(f.get());
-  if (scan.code != 0) return scan.code;
-  const std::uint64_t end = scan.end;
+  std::shared_ptr<ArchiveIndex> index = IndexFor(nativePath, f.get());
+  if (index->code != 0) return index->code;
+  Kept() = KeptIndex();  // the file is about to change
+  const std::uint64_t end = index->end;
   const char closing = 0;
   bool ok = fseeko(f.get(), static_cast<off_t>(end), SEEK_SET) == 0 &&
             WriteAll(f.get(), header.data(), header.size()) && WriteAll(f.get(), data, size) &&
             WriteAll(f.get(), &closing, 1) && std::fflush(f.get()) == 0;
-  if (ok) {
-    std::uint64_t newEnd = end + header.size() + size + 1;
-    ok = ftruncate(fileno(f.get()), static_cast<off_t>(newEnd)) == 0;
-  }
+  const std::uint64_t newEnd = end + header.size() + size;
+  if (ok) ok = ftruncate(fileno(f.get()), static_cast<off_t>(newEnd + 1)) == 0;
   if (!ok) {
     // Put the archive back as it was: its old entries and a closing byte.
     std::clearerr(f.get());
@@ -88,7 +147,22 @@ int AppendEntry(const std::string& nativePath, const std::string& header, const 
     }
     return abi::kArcWrite;
   }
-  return std::fclose(f.release()) == 0 ? abi::kArcOk : abi::kArcWrite;
+  // Read the new header back through the same reader a later scan would use, and keep the
+  // extended index when it agrees.
+  struct stat st {};
+  EntryInfo added;
+  bool readBack = fstat(fileno(f.get()), &st) == 0 &&
+                  ReadEntryHeader(f.get(), end, newEnd + 1, added) == ReadStatus::kEntry &&
+                  added.dataOffset + added.packedSize == newEnd;
+  if (std::fclose(f.release()) != 0) return abi::kArcWrite;
+  if (readBack) {
+    // An archive handle still open keeps the index it was opened with.
+    if (index.use_count() > 1) index = std::make_shared<ArchiveIndex>(*index);
+    index->Add(std::move(added));
+    index->end = newEnd;
+    Kept() = {nativePath, IdentityOf(st), index};
+  }
+  return abi::kArcOk;
 }
 
 }  // namespace toravin::lha

@@ -37,7 +37,7 @@ class RunningScope {
 
 // Archives opened for searching: their entries as scanned at open time.
 struct OpenArchive {
-  std::vector<lha::EntryInfo> entries;
+  std::shared_ptr<const lha::ArchiveIndex> index;
 };
 
 // Most archives open at one time; the program opens one, searches and closes it again.
@@ -48,21 +48,6 @@ std::map<ArcHandle, std::unique_ptr<OpenArchive>>& OpenArchives() {
   return table;
 }
 ArcHandle g_nextHandle = 1;
-
-// ASCII letters folded to lower case; the bytes of double-byte characters are left alone.
-std::string FoldCase(const std::string& s) {
-  std::string out = s;
-  for (std::size_t i = 0; i < out.size(); ++i) {
-    if (toravin::IsLeadByte(out[i])) {
-      ++i;
-    } else if (out[i] >= 'A' && out[i] <= 'Z') {
-      out[i] = static_cast<char>(out[i] - 'A' + 'a');
-    } else if (out[i] == '/') {
-      out[i] = '\\';
-    }
-  }
-  return out;
-}
 
 // Switches of CompressMem: -d (store the folder part of the entry path), -gd (general
 // defaults), -jm0 (store without compression), -jm1 .. -jm9 (compress; the default).
@@ -89,10 +74,10 @@ TORAVIN_EXPORT ArcHandle LhaPackOpenArchive(void* /*window*/, const char* archiv
   RunningScope running;
   if (OpenArchives().size() >= kMaxOpenArchives) return 0;
   std::string path = toravin::ArchiverCommandLine::Unquote(archive);
-  lha::ArchiveScan scan = lha::ScanArchive(toravin::NativePath(path));
-  if (scan.code != 0) return 0;
+  auto index = lha::ScanArchive(toravin::NativePath(path));
+  if (index->code != 0) return 0;
   auto open = std::make_unique<OpenArchive>();
-  open->entries = std::move(scan.entries);
+  open->index = std::move(index);
   ArcHandle h = g_nextHandle++;
   OpenArchives()[h] = std::move(open);
   return h;
@@ -104,12 +89,7 @@ TORAVIN_EXPORT int LhaPackFindFirst(ArcHandle archive, const char* name, void* /
   auto it = OpenArchives().find(archive);
   if (it == OpenArchives().end()) return abi::kArcBadHandle;
   if (name == nullptr) return abi::kArcNotFound;
-  std::string wanted = FoldCase(name);
-  bool withFolder = toravin::FileNameStart(wanted) > 0;
-  for (const lha::EntryInfo& e : it->second->entries) {
-    if (FoldCase(withFolder ? e.Path() : e.name) == wanted) return abi::kArcOk;
-  }
-  return abi::kArcNotFound;
+  return it->second->index->Holds(name) ? abi::kArcOk : abi::kArcNotFound;
 }
 
 TORAVIN_EXPORT int LhaPackCloseArchive(ArcHandle archive) {
