@@ -5,8 +5,8 @@ if [ -f "$dir/nginx/nginx.pid" ]; then kill "$(cat "$dir/nginx/nginx.pid")" 2>/d
 if [ -f "$dir/tinyproxy/pid" ]; then kill "$(cat "$dir/tinyproxy/pid")" 2>/dev/null || true; fi
 for _ in $(seq 1 100); do
   alive=0
-  [ -f "$dir/nginx/nginx.pid" ] && kill -0 "$(cat "$dir/nginx/nginx.pid")" 2>/dev/null && alive=1
-  [ -f "$dir/tinyproxy/pid" ] && kill -0 "$(cat "$dir/tinyproxy/pid")" 2>/dev/null && alive=1
+  [ -f "$dir/nginx/nginx.pid" ] && kill -0 "$(cat "$dir/nginx/nginx.pid" 2>/dev/null)" 2>/dev/null && alive=1
+  [ -f "$dir/tinyproxy/pid" ] && kill -0 "$(cat "$dir/tinyproxy/pid" 2>/dev/null)" 2>/dev/null && alive=1
   [ $alive -eq 0 ] && exit 0
   sleep 0.05
 done

@@ -93,7 +93,8 @@ class TSockClient {
   // One line including its line end; the bytes after it stay unread. Empty when the peer closed.
   std::string ReadLn();
   // Receives into `text` (emptied first, its capacity kept) until the peer closes or `maximum`
-  // (-1: unlimited) is reached.
+  // (-1: unlimited) is reached. When `text` has reserved room, blocks land in it directly; while
+  // the capture runs its size() is then that room, and BytesReceived says how much has arrived.
   void CaptureString(std::string& text, std::int64_t maximum = -1);
   // Receives into a new file (CP932 path) until the connection ends.
   void CaptureFile(const std::string& fileName);

@@ -479,6 +479,25 @@ TEST(HttpClient, MissingUploadFileFailsBeforeConnecting) {
   EXPECT_EQ(m.peer->connects, 0);
 }
 
+TEST(HttpClient, BodyIsExactWhateverContentLengthAnnounces) {
+  struct Case {
+    std::size_t announced, actual;
+  } cases[] = {{200000, 300000}, {500000, 200000}, {300000, 300000}, {0, 250000}};
+  for (const Case& c : cases) {
+    std::string body;
+    for (std::size_t i = 0; i < c.actual; ++i) body += static_cast<char>('a' + i % 23);
+    for (std::size_t chunk : {std::size_t{1000}, std::size_t{65536}}) {
+      MemHttp m;
+      m.peer->chunk = chunk;
+      m.Reply("HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(c.announced) + "\r\n\r\n" +
+              body);
+      m.http.Get("http://h.test/");
+      EXPECT_EQ(m.http.Body, body) << c.announced << " " << c.actual << " " << chunk;
+      EXPECT_EQ(m.http.BytesReceived, static_cast<std::int64_t>(c.actual));
+    }
+  }
+}
+
 // A stream that serves a header and then `total` body bytes, generated on the fly.
 class LargeStream : public TByteStream {
  public:
