@@ -1,0 +1,130 @@
+#!/usr/bin/env python3
+"""End-to-end crawls with toravin-headless against a real nginx (gzip on for pages) on a loopback
+port: directly, through a real tinyproxy, and packing into an LHA archive checked with lhasa.
+The files on disk must be exactly the expected set, byte for byte."""
+import argparse
+import os
+import subprocess
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import tori  # noqa: E402
+
+passed = 0
+failed = 0
+
+
+def check(name, ok, detail=""):
+    global passed, failed
+    if ok:
+        passed += 1
+        print(f"ok   {name}")
+    else:
+        failed += 1
+        print(f"FAIL {name} {detail}")
+
+
+def files_in(d):
+    out = {}
+    for base, _, names in os.walk(d):
+        for n in names:
+            full = os.path.join(base, n)
+            with open(full, "rb") as f:
+                out[os.path.relpath(full, d)] = f.read()
+    return out
+
+
+def crawl(headless, work, values, extra=()):
+    ini = os.path.join(work, "ToraVin.ini")
+    with open(ini, "wb") as f:
+        f.write(tori.settings_image(values))
+    run = subprocess.run([headless, "--ini", ini, "--no-pauses", *extra], capture_output=True,
+                         text=True, timeout=300, cwd=work)
+    return run
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--headless", required=True)
+    ap.add_argument("--scripts", required=False)
+    args = ap.parse_args()
+    args.headless = os.path.abspath(args.headless)
+
+    with tempfile.TemporaryDirectory(prefix="toravin-e2e-") as work:
+        root = os.path.join(work, "site")
+        index, expected = tori.make_site(root)
+        nginx = tori.Nginx(work, root)
+        proxy = tori.Tinyproxy(work)
+        try:
+            base = {"JPGDownLoad": True, "GIFDownLoad": True, "ZIPDownLoad": True,
+                    "HTMLDownLoad": True, "JpegName": "*.jpg", "GifName": "*.gif",
+                    "ZipName": "*.zip", "HtmlName": "*.html", "UseTar": True, "Retry": True,
+                    "RetryCount": "5",
+                    "TargetURL": f"http://127.0.0.1:{nginx.port}/{index}"}
+            for label, extra in [("direct", {}),
+                                 ("proxy", {"ProxyUse": True, "ProxyAddress": "127.0.0.1",
+                                            "ProxyPort": str(proxy.port)})]:
+                save = os.path.join(work, "save-" + label)
+                os.mkdir(save)
+                run = crawl(args.headless, work, {**base, **extra, "TargetDir": save})
+                check(f"{label}: exit status 0", run.returncode == 0,
+                      f"(status {run.returncode})\n{run.stdout[-3000:]}\n{run.stderr[-2000:]}")
+                check(f"{label}: completion box",
+                      "box: information: ダウンロード完了" in run.stdout, run.stdout[-2000:])
+                got = files_in(save)
+                check(f"{label}: exactly the expected files", sorted(got) == sorted(expected),
+                      f"\n got {sorted(got)}\nwant {sorted(expected)}")
+                check(f"{label}: bytes equal", all(got.get(k) == v for k, v in expected.items()))
+                check(f"{label}: no temporary page copies left",
+                      not any(n.endswith("_extracted") or n.endswith(".html")
+                              for n in os.listdir(work)))
+            log = nginx.requests()
+            check("pages came gzip-encoded", "/p0/page0.html 200 gzip" in log, log[-1500:])
+            # Through a proxy port where nothing listens, nothing can be fetched: the runs
+            # above really went through tinyproxy.
+            save = os.path.join(work, "save-noproxy")
+            os.mkdir(save)
+            run = crawl(args.headless, work, {**base, "TargetDir": save, "ProxyUse": True,
+                                              "ProxyAddress": "127.0.0.1",
+                                              "ProxyPort": str(tori.free_port())})
+            check("closed proxy port: cannot connect", run.returncode == 1 and
+                  "box: warning: 接続できません。" in run.stdout and not os.listdir(save),
+                  run.stdout[-1500:])
+
+            # Packing into one archive.
+            save = os.path.join(work, "save-lha")
+            os.mkdir(save)
+            run = crawl(args.headless, work, {**base, "TargetDir": save, "UseLha": True,
+                                              "LhaName": "pack"})
+            check("lha: exit status 0", run.returncode == 0, run.stdout[-2000:])
+            check("lha: only the archive in the folder", os.listdir(save) == ["pack.lzh"],
+                  str(os.listdir(save)))
+            archive = os.path.join(save, "pack.lzh")
+            t = subprocess.run(["lha", "t", archive], capture_output=True, text=True)
+            check("lha t accepts the archive", t.returncode == 0, t.stdout + t.stderr)
+            out = os.path.join(work, "extract")
+            os.mkdir(out)
+            subprocess.run(["lha", "xq", archive], cwd=out, check=False)
+            got = files_in(os.path.join(out, "pack")) if os.path.isdir(
+                os.path.join(out, "pack")) else {}
+            check("lha x gives exactly the expected files, byte for byte", got == expected,
+                  f"\n got {sorted(got)}\nwant {sorted(expected)}")
+
+            # Continue with nothing pending ends at once as complete; the settings file survives.
+            run = subprocess.run([args.headless, "--ini", os.path.join(work, "ToraVin.ini"),
+                                  "--continue", "--no-pauses"], capture_output=True, text=True,
+                                 timeout=60, cwd=work)
+            check("continue with an empty list", run.returncode == 0 and
+                  "box: information: ダウンロード完了" in run.stdout, run.stdout)
+            usage = subprocess.run([args.headless, "--bogus"], capture_output=True)
+            check("usage error exits 2", usage.returncode == 2)
+        finally:
+            proxy.stop()
+            nginx.stop()
+    print(f"crawl_e2e: {passed} passed, {failed} failed")
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,182 @@
+"""Shared pieces of the end-to-end scripts: a settings-file writer in the store's own format,
+a generated two-level site, and nginx / tinyproxy on free loopback ports."""
+import os
+import random
+import shutil
+import socket
+import subprocess
+import time
+
+BOOLS = ["DoFileChoice", "JPGDownLoad", "GIFDownLoad", "ZIPDownLoad", "HTMLDownLoad"]
+ORDER = ["DoFileChoice", "JPGDownLoad", "GIFDownLoad", "ZIPDownLoad", "HTMLDownLoad",
+         "TargetURL", "TargetDir", "JpegName", "GifName", "ZipName", "HtmlName", "ProxyUse",
+         "ProxyAddress", "ProxyPort", "UseLha", "LhaName", "FileSizeCheck", "FileSize",
+         "UseTar", "Retry", "RetryCount"]
+BOOL_NAMES = {"DoFileChoice", "JPGDownLoad", "GIFDownLoad", "ZIPDownLoad", "HTMLDownLoad",
+              "ProxyUse", "UseLha", "FileSizeCheck", "UseTar", "Retry"}
+
+
+def _short(b):
+    return bytes([len(b)]) + b
+
+
+def _text(b):
+    if len(b) <= 255:
+        return b"\x06" + _short(b)
+    return b"\x0c" + len(b).to_bytes(4, "little") + b
+
+
+def settings_image(values, work_list=()):
+    """The settings file for `values` (name -> bool or str) and (url, referer) pairs."""
+    out = b"TPF0" + _short(b"TToraVinIniList") + b"\x00"
+    for name in ORDER:
+        v = values.get(name, False if name in BOOL_NAMES else "")
+        if name in BOOL_NAMES:
+            out += _short(name.encode()) + (b"\x09" if v else b"\x08")
+        elif v:
+            out += _short(name.encode()) + _text(v.encode("cp932"))
+    if work_list:
+        out += _short(b"Rf") + b"\x01"
+        for url, ref in work_list:
+            out += _text(url.encode("cp932")) + _text(ref.encode("cp932"))
+        out += b"\x00"
+    return out + b"\x00\x00"
+
+
+def free_port():
+    s = socket.socket()
+    s.bind(("127.0.0.1", 0))
+    port = s.getsockname()[1]
+    s.close()
+    return port
+
+
+def wait_port(port, seconds=10):
+    end = time.time() + seconds
+    while time.time() < end:
+        try:
+            socket.create_connection(("127.0.0.1", port), timeout=0.2).close()
+            return True
+        except OSError:
+            time.sleep(0.05)
+    return False
+
+
+class Nginx:
+    """nginx serving `root` on a free loopback port, everything under `work`; gzip on for pages."""
+
+    def __init__(self, work, root, gzip=True):
+        self.dir = os.path.join(work, "nginx")
+        os.makedirs(os.path.join(self.dir, "tmp"), exist_ok=True)
+        self.port = free_port()
+        user = "user root;" if os.getuid() == 0 else ""
+        gz = "gzip on; gzip_min_length 1;" if gzip else "gzip off;"
+        d = self.dir
+        conf = f"""{user}
+worker_processes 1;
+daemon on;
+pid {d}/nginx.pid;
+error_log {d}/error.log;
+events {{ worker_connections 256; }}
+http {{
+  log_format t '$request_uri $status $sent_http_content_encoding';
+  access_log {d}/access.log t;
+  client_body_temp_path {d}/tmp/body; proxy_temp_path {d}/tmp/proxy;
+  fastcgi_temp_path {d}/tmp/fastcgi; uwsgi_temp_path {d}/tmp/uwsgi; scgi_temp_path {d}/tmp/scgi;
+  types {{ text/html htm html; image/jpeg jpg jpeg jpe; image/gif gif; application/zip zip; }}
+  default_type application/octet-stream;
+  {gz}
+  gzip_http_version 1.0;
+  server {{ listen 127.0.0.1:{self.port}; root {root}; }}
+}}
+"""
+        with open(os.path.join(d, "nginx.conf"), "w") as f:
+            f.write(conf)
+        binary = shutil.which("nginx") or "/usr/sbin/nginx"
+        subprocess.run([binary, "-p", d, "-c", os.path.join(d, "nginx.conf"), "-e",
+                        os.path.join(d, "error.log")], check=True)
+        if not wait_port(self.port):
+            raise RuntimeError("nginx did not start")
+
+    def requests(self):
+        with open(os.path.join(self.dir, "access.log")) as f:
+            return f.read()
+
+    def stop(self):
+        try:
+            with open(os.path.join(self.dir, "nginx.pid")) as f:
+                os.kill(int(f.read().strip()), 15)
+        except (OSError, ValueError):
+            pass
+
+
+class Tinyproxy:
+    def __init__(self, work):
+        d = os.path.join(work, "tinyproxy")
+        os.makedirs(d, exist_ok=True)
+        self.port = free_port()
+        user = "User root\nGroup root\n" if os.getuid() == 0 else ""
+        with open(os.path.join(d, "tinyproxy.conf"), "w") as f:
+            f.write(f"{user}Port {self.port}\nListen 127.0.0.1\nTimeout 60\nMaxClients 20\n"
+                    "Allow 127.0.0.1\nLogLevel Error\nDisableViaHeader Yes\n")
+        binary = shutil.which("tinyproxy") or "/usr/bin/tinyproxy"
+        self.proc = subprocess.Popen([binary, "-d", "-c", os.path.join(d, "tinyproxy.conf")],
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if not wait_port(self.port):
+            raise RuntimeError("tinyproxy did not start")
+
+    def stop(self):
+        self.proc.terminate()
+        self.proc.wait(10)
+
+
+def make_site(root, pages=3, files_per_page=4, seed=1, sizes=(500, 40000)):
+    """A two-level site under `root`. Returns (index path, {saved name: bytes}) where the dict is
+    what a crawl must save: every file linked from the start page and from the pages it links,
+    and nothing linked only from deeper pages."""
+    rnd = random.Random(seed)
+    expected = {}
+    kinds = [("jpg", b"\xff\xd8\xff\xe0"), ("gif", b"GIF89a"), ("zip", b"PK\x03\x04")]
+
+    def write(path, data):
+        full = os.path.join(root, path)
+        os.makedirs(os.path.dirname(full), exist_ok=True)
+        with open(full, "wb") as f:
+            f.write(data)
+
+    def new_file(path):
+        ext = path.rsplit(".", 1)[1]
+        magic = dict(kinds)[ext]
+        data = magic + bytes(rnd.getrandbits(8) for _ in range(rnd.randint(*sizes)))
+        write(path, data)
+        return data
+
+    index_links = []
+    for k, (ext, _) in enumerate(kinds):
+        name = f"top{k}.{ext}"
+        expected[name] = new_file(name)
+        index_links.append(f'<a href="{name}">{name}</a>' if ext != "gif" else f"<img src='{name}'>")
+    # Two files of the same name in two folders: the second is saved with a number.
+    expected["dup.jpg"] = new_file("a/dup.jpg")
+    index_links.append('<IMG SRC="a/dup.jpg" ALT="dup">')
+    for p in range(pages):
+        page = f"p{p}/page{p}.html"
+        links = []
+        for i in range(files_per_page):
+            ext = kinds[i % 3][0]
+            name = f"p{p}f{i}.{ext}"
+            expected[name] = new_file(f"p{p}/{name}")
+            links.append(f'<img src="{name}">' if ext != "zip" else f'<a href="{name}">z</a>')
+        if p == 0:
+            expected["dup(1).jpg"] = new_file("b/dup.jpg")
+            links.append('<img src="../b/dup.jpg">')
+        # A deeper page and its file: never fetched.
+        new_file(f"p{p}/deep/never{p}.jpg")
+        write(f"p{p}/deep/deep.html", f'<img src="never{p}.jpg">'.encode())
+        links.append('<a href="deep/deep.html">deeper</a>')
+        filler = "".join(f"<p>text {j} of page {p}</p>\n" for j in range(200))
+        write(page, f"<html><body>{filler}{''.join(links)}</body></html>\n".encode())
+        index_links.append(f'<a href="{page}">page {p}</a>')
+    write("index.html", ("<!DOCTYPE html><html><body>\n" + "\n".join(index_links) +
+                         "\n</body></html>\n").encode())
+    return "index.html", expected

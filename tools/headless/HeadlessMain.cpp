@@ -1,0 +1,103 @@
+// toravin-headless: the crawl without a window. It loads a settings file as the program loads
+// ToraVin.ini, fills a form model from it, presses Download (or Continue) through the same
+// handlers, and saves the file again at the end. What a user would see is printed, one line per
+// event, as UTF-8: "box: KIND: TEXT", "status: TEXT" and "list: N".
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "main/MainForm.h"
+#include "platform/Cp932.h"
+#include "platform/RecordingDialogs.h"
+
+using namespace toravin;
+
+namespace {
+
+constexpr int kExitComplete = 0;
+constexpr int kExitNotComplete = 1;
+constexpr int kExitUsage = 2;
+
+int Usage() {
+  std::fputs("usage: toravin-headless --ini FILE [--continue] [--no-pauses] [--answer yes|no]\n",
+             stderr);
+  return kExitUsage;
+}
+
+// Prints every box as it is shown; Yes/No questions get the answer from the command line.
+class PrintingDialogs : public RecordingDialogs {
+ public:
+  explicit PrintingDialogs(bool yes) : m_yes(yes) {
+    onRecord = [](const Record& r) {
+      if (r.call != Call::MessageDlg && r.call != Call::ShowMessage) return;
+      std::printf("box: %s: %s\n", KindName(r.kind), Cp932ToUtf8(r.text).c_str());
+      std::fflush(stdout);
+    };
+  }
+  ModalResult MessageDlg(std::string_view text, MsgDlgType kind, MsgDlgButtons buttons,
+                         int helpContext) override {
+    RecordingDialogs::MessageDlg(text, kind, buttons, helpContext);
+    if (buttons & mbYes) return m_yes ? ModalResult::mrYes : ModalResult::mrNo;
+    return ModalResult::mrOk;
+  }
+
+ private:
+  bool m_yes;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string ini;
+  bool resume = false, noPauses = false, yes = true;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    if (a == "--ini" && i + 1 < argc) {
+      ini = argv[++i];
+    } else if (a == "--continue") {
+      resume = true;
+    } else if (a == "--no-pauses") {
+      noPauses = true;
+    } else if (a == "--answer" && i + 1 < argc) {
+      std::string v = argv[++i];
+      if (v != "yes" && v != "no") return Usage();
+      yes = v == "yes";
+    } else {
+      return Usage();
+    }
+  }
+  if (ini.empty()) return Usage();
+
+  PrintingDialogs dialogs(yes);
+  TFormModel form;
+  form.onStatusText = [](const std::string& text) {
+    std::printf("status: %s\n", Cp932ToUtf8(text).c_str());
+  };
+  form.BodyMemo.SetListener([&form](LineList::Change, int, int) {
+    std::printf("list: %d\n", form.BodyMemo.Count());
+  });
+
+  TMainForm::Options options;
+  if (noPauses) options.timings = Timings::NoPauses();
+  options.iniFileName = Utf8ToCp932(ini);
+  TMainForm mainForm(form, dialogs, options);
+  mainForm.Guarded([&] { mainForm.FormCreate(); });
+  const size_t before = dialogs.records().size();
+  if (resume) {
+    mainForm.Guarded([&] { mainForm.ContinueButtonClick(); });
+  } else {
+    mainForm.Guarded([&] { mainForm.DownLoadButtonClick(); });
+  }
+  // The run's outcome is the last box it showed.
+  bool complete = false;
+  for (size_t i = dialogs.records().size(); i-- > before;) {
+    const RecordingDialogs::Record& r = dialogs.records()[i];
+    if (r.call == RecordingDialogs::Call::MessageDlg || r.call == RecordingDialogs::Call::ShowMessage) {
+      complete = r.text == Sjis("ダウンロード完了");
+      break;
+    }
+  }
+  mainForm.Guarded([&] { mainForm.FormDestroy(); });
+  std::fflush(stdout);
+  return complete ? kExitComplete : kExitNotComplete;
+}
