@@ -352,15 +352,21 @@ void TSockClient::CaptureString(std::string& text, std::int64_t maximum) {
   // straight into the string: its spare capacity is opened up once and trimmed at the end, which
   // saves copying every byte a second time. `filled` counts the bytes received so far.
   std::size_t filled = 0;
+  // The room is opened in steps, so an announced length that never arrives costs no memory.
+  constexpr std::size_t kDirectStep = std::size_t{4} << 20;
   bool direct = text.capacity() >= 2 * kIoBufferSize;
-  if (direct) text.resize(text.capacity());
+  if (direct) text.resize(std::min(text.capacity(), kDirectStep));
   ScopeExit trim([&] {
     if (direct) text.resize(filled);
   });
   while (!Canceled && (maximum < 0 || static_cast<std::int64_t>(filled) < maximum)) {
     if (direct && text.size() - filled < kIoBufferSize) {
-      text.resize(filled);  // the reserved room is used up: go on by appending
-      direct = false;
+      if (text.capacity() - filled >= kIoBufferSize) {
+        text.resize(std::min(text.capacity(), filled + kDirectStep));
+      } else {
+        text.resize(filled);  // the reserved room is used up: go on by appending
+        direct = false;
+      }
     }
     char* target = direct ? text.data() + filled : buf;
     std::int64_t n = m_stream ? m_stream->Receive(target, kIoBufferSize, false) : -kWsaNotConnected;
