@@ -21,8 +21,8 @@ constexpr TReCode LineTailCode = 0xFFFE;
 constexpr TReCode EmptyLabel = 0xFFFF;
 
 // Reads the character at the 1-based `index` and moves the index past it. Returns 0 without
-// moving when the index lies outside the text. Raises ERegExpParser "不正な２バイト文字コードです。"
-// when a lead byte is the last byte of the text.
+// moving when the index lies outside the text. Raises ERegExpParser
+// "不正な２バイト文字コードです。" when a lead byte is the last byte of the text.
 TReCode NextChar(std::string_view text, int& index);
 
 // Undoes the last NextChar.

@@ -35,7 +35,8 @@ void TDfaTable::Build(const std::vector<TREDfaStateInfo>& states, int initial) {
   const std::size_t intervals = bounds.size() - 1;
   auto intervalOf = [&](std::uint32_t code) {
     return static_cast<std::size_t>(std::upper_bound(bounds.begin(), bounds.end(), code) -
-                                    bounds.begin()) - 1;
+                                    bounds.begin()) -
+           1;
   };
   // Covered intervals get classes 1..k.
   std::vector<int> classOf(intervals, 0);
@@ -76,6 +77,15 @@ void TDfaTable::Build(const std::vector<TREDfaStateInfo>& states, int initial) {
     }
   }
 
+  m_cells.assign(m_next.size(), -1);
+  for (std::size_t i = 0; i < m_next.size(); ++i) {
+    const std::int32_t t = m_next[i];
+    if (t >= 0) {
+      m_cells[i] = static_cast<std::int32_t>(static_cast<std::size_t>(t) * m_width * 2) +
+                   (m_accepting[static_cast<std::size_t>(t)] ? 1 : 0);
+    }
+  }
+
   // Which first bytes can begin a match: a byte with a step of its own, or a lead byte that
   // starts some double-byte code with a step (or that stands alone before the end).
   const std::int32_t* initRow = &m_next[static_cast<std::size_t>(initial) * m_width];
@@ -87,11 +97,22 @@ void TDfaTable::Build(const std::vector<TREDfaStateInfo>& states, int initial) {
   for (const auto& t : states[static_cast<std::size_t>(initial)].transitions) {
     if (t.end < 256) continue;
     for (int b = std::max(t.start, TReCode{256}) >> 8; b <= t.end >> 8; ++b) {
-      if (IsLeadByte(static_cast<unsigned char>(b))) m_startByte[static_cast<std::size_t>(b)] = kTry;
+      if (IsLeadByte(static_cast<unsigned char>(b)))
+        m_startByte[static_cast<std::size_t>(b)] = kTry;
     }
   }
   // Code 0 ends the text; it never starts a match by a step.
   m_startByte[0] = kSkip1;
+  m_singleStartByte = -1;
+  int candidates = 0;
+  for (int b = 0; b < 256; ++b) {
+    if (m_startByte[static_cast<std::size_t>(b)] != kTry) continue;
+    ++candidates;
+    m_singleStartByte = b;
+  }
+  if (candidates != 1 || IsLeadByte(static_cast<unsigned char>(m_singleStartByte))) {
+    m_singleStartByte = -1;
+  }
 }
 
 }  // namespace toravin

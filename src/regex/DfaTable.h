@@ -19,12 +19,12 @@ struct TREDfaTransition {
 
 struct TREDfaStateInfo {
   bool accepting = false;
-  int headTarget = -1;  // target of the line-head step, -1 when there is none
-  int tailTarget = -1;  // target of the line-tail step
+  int headTarget = -1;                        // target of the line-head step, -1 when there is none
+  int tailTarget = -1;                        // target of the line-tail step
   std::vector<TREDfaTransition> transitions;  // ascending start, pairwise disjoint
 };
 
-// Most cells (states times classes) a table may hold: 16 MB of targets.
+// Most cells (states times classes) a table may hold; each cell is kept in two 4-byte forms.
 constexpr std::size_t kMaxTableCells = 4000000;
 
 class TDfaTable {
@@ -38,6 +38,14 @@ class TDfaTable {
     return m_next[static_cast<std::size_t>(state) * m_width +
                   static_cast<std::size_t>(ClassOf(code))];
   }
+  // The walk form of the table: a row is state * width; a cell holds the target's row times 2
+  // plus 1 when the target accepts, or -1. One load per character, no multiply.
+  std::int32_t InitialRow() const {
+    return static_cast<std::int32_t>(m_initial) * static_cast<std::int32_t>(m_width);
+  }
+  std::int32_t Cell(std::int32_t row, TReCode code) const {
+    return m_cells[static_cast<std::size_t>(row + ClassOf(code))];
+  }
   bool Accepting(int state) const { return m_accepting[static_cast<std::size_t>(state)] != 0; }
   int Head(int state) const { return m_head[static_cast<std::size_t>(state)]; }
   int Tail(int state) const { return m_tail[static_cast<std::size_t>(state)]; }
@@ -47,6 +55,9 @@ class TDfaTable {
   // character is one or two bytes long), kTry that the initial state has a step for it.
   enum StartKind : std::uint8_t { kSkip1 = 0, kSkip2 = 1, kTry = 2 };
   StartKind StartByte(unsigned char b) const { return static_cast<StartKind>(m_startByte[b]); }
+  // The one single-byte character that can begin a match, or -1 when there are several (or a
+  // double-byte one). Literal-prefixed patterns such as the link patterns have one.
+  int SingleStartByte() const { return m_singleStartByte; }
 
  private:
   int WideClass(TReCode code) const;
@@ -56,10 +67,12 @@ class TDfaTable {
   std::vector<int> m_wideClass;
   std::size_t m_width = 1;
   std::vector<std::int32_t> m_next;
+  std::vector<std::int32_t> m_cells;
   std::vector<std::uint8_t> m_accepting;
   std::vector<int> m_head;
   std::vector<int> m_tail;
   std::array<std::uint8_t, 256> m_startByte{};
+  int m_singleStartByte = -1;
   int m_initial = 0;
 };
 

@@ -4,6 +4,10 @@
 // trying every position.
 #include "regex/LineMatcher.h"
 
+#include <cstring>
+
+#include "platform/Cp932.h"
+
 namespace toravin {
 namespace {
 
@@ -45,40 +49,64 @@ const char* TLineMatcher::MatchAt(const char* p, int state) const {
   return n != nullptr && n >= h ? n : h;
 }
 
+namespace {
+
+// The longest match from q in the table's initial state, or nullptr.
+inline const unsigned char* WalkFrom(const TDfaTable& table, const unsigned char* q) {
+  std::int32_t row = table.InitialRow();
+  const unsigned char* cursor = q;
+  const unsigned char* best = table.Accepting(table.Initial()) ? q : nullptr;
+  for (;;) {
+    TReCode c = ReadSubjectChar(cursor);
+    if (c == 0) return best;
+    const std::int32_t cell = table.Cell(row, c);
+    if (cell < 0) return best;
+    if (cell & 1) best = cursor;
+    row = cell >> 1;
+  }
+}
+
+}  // namespace
+
 bool TLineMatcher::SearchPlain(const char* text, const char*& start, const char*& end) const {
   start = end = nullptr;
   const TDfaTable& table = Dfa().Table();
-  const int initial = table.Initial();
-  // With an accepting initial state every position matches, so the first one is walked.
-  const bool skip = !table.Accepting(initial);
-  if (!skip && *text == 0) {
-    start = end = text;
+  const unsigned char* q = U(text);
+  if (table.Accepting(table.Initial())) {
+    // Every position matches, so the first one is the answer.
+    start = text;
+    end = C(WalkFrom(table, q));
     return true;
   }
-  const unsigned char* q = U(text);
-  while (*q != 0) {
-    if (skip) {
-      TDfaTable::StartKind kind = table.StartByte(*q);
-      if (kind == TDfaTable::kSkip1) {
-        ++q;
-        continue;
-      }
-      if (kind == TDfaTable::kSkip2) {
-        q += q[1] != 0 ? 2 : 1;
-        continue;
-      }
-    }
-    int s = initial;
-    const unsigned char* cursor = q;
-    const unsigned char* best = nullptr;
+  if (const int single = table.SingleStartByte(); single >= 0) {
+    // Only one byte value can begin a match: let strchr find it, then make sure it begins a
+    // character (an odd run of lead bytes right before it makes it a trail byte).
     for (;;) {
-      if (table.Accepting(s)) best = cursor;
-      TReCode c = ReadSubjectChar(cursor);
-      if (c == 0) break;
-      s = table.Next(s, c);
-      if (s < 0) break;
+      const unsigned char* j = *q == single ? q : U(std::strchr(C(q), single));
+      if (j == nullptr) return false;
+      std::size_t leads = 0;
+      for (const unsigned char* b = j; b > q && IsLeadByte(b[-1]); --b) ++leads;
+      if (leads % 2 == 0) {
+        if (const unsigned char* best = WalkFrom(table, j)) {
+          start = C(j);
+          end = C(best);
+          return true;
+        }
+      }
+      q = j + 1;  // j ends a character either way
     }
-    if (best != nullptr) {
+  }
+  while (*q != 0) {
+    TDfaTable::StartKind kind = table.StartByte(*q);
+    if (kind == TDfaTable::kSkip1) {
+      ++q;
+      continue;
+    }
+    if (kind == TDfaTable::kSkip2) {
+      q += q[1] != 0 ? 2 : 1;
+      continue;
+    }
+    if (const unsigned char* best = WalkFrom(table, q)) {
       start = C(q);
       end = C(best);
       return true;

@@ -12,9 +12,7 @@ class TRE_NFAStateSet {
  public:
   explicit TRE_NFAStateSet(int n = 0) : m_words(static_cast<std::size_t>(n) / 64 + 1, 0) {}
 
-  bool Has(int k) const {
-    return (m_words[static_cast<std::size_t>(k) / 64] >> (k % 64)) & 1u;
-  }
+  bool Has(int k) const { return (m_words[static_cast<std::size_t>(k) / 64] >> (k % 64)) & 1u; }
   void Include(int k) { m_words[static_cast<std::size_t>(k) / 64] |= std::uint64_t{1} << (k % 64); }
   bool operator==(const TRE_NFAStateSet& other) const { return m_words == other.m_words; }
   std::size_t Hash() const;

@@ -13,7 +13,8 @@ namespace toravin {
 
 int TREParseTree::Add(const TRENode& node) {
   if (m_nodes.size() >= kMaxTreeNodes) {
-    throw ERegExpParser(Sjis("正規表現が複雑すぎます（構文木の節点数が上限の200000を超えました）"), 0);
+    throw ERegExpParser(Sjis("正規表現が複雑すぎます（構文木の節点数が上限の200000を超えました）"),
+                        0);
   }
   m_nodes.push_back(node);
   return static_cast<int>(m_nodes.size() - 1);
@@ -52,7 +53,8 @@ int TREParseTree::MakeAnyChar() {
 }
 
 void TREParseTree::TurnIntoUnion(int leaf, int left, int right) {
-  if (leaf < 0 || left < 0 || right < 0 || m_nodes[static_cast<std::size_t>(leaf)].kind != nodeCharRange) {
+  if (leaf < 0 || left < 0 || right < 0 ||
+      m_nodes[static_cast<std::size_t>(leaf)].kind != nodeCharRange) {
     throw std::runtime_error(Sjis("TREParseTree : 致命的エラー"));
   }
   TRENode& node = m_nodes[static_cast<std::size_t>(leaf)];

@@ -10,8 +10,18 @@ namespace {
 
 bool IsMetaChar(TReCode c) {
   switch (c) {
-    case '^': case '(': case '|': case ')': case '+': case '*':
-    case '?': case '.': case '[': case ']': case '$': case '\\':
+    case '^':
+    case '(':
+    case '|':
+    case ')':
+    case '+':
+    case '*':
+    case '?':
+    case '.':
+    case '[':
+    case ']':
+    case '$':
+    case '\\':
       return true;
     default:
       return false;

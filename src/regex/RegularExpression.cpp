@@ -12,6 +12,12 @@ TRegularExpression::TRegularExpression() {
   m_cache.push_back({std::string(), nullptr});
   m_current = 0;
   Compile(std::string());
+  Select(0);
+}
+
+void TRegularExpression::Select(int index) {
+  m_current = index;
+  m_dfa = m_cache[static_cast<std::size_t>(index)].dfa.get();
 }
 
 TRegularExpression::~TRegularExpression() = default;
@@ -29,22 +35,23 @@ void TRegularExpression::Compile(const std::string& pattern) {
     m_cache[static_cast<std::size_t>(m_current)].dfa = std::move(dfa);
   } catch (...) {
     if (m_current != 0) m_cache.erase(m_cache.begin() + m_current);
-    m_current = 0;
+    Select(0);
     throw;
   }
 }
 
 void TRegularExpression::SetRegExp(const std::string& value) {
   const std::string* key = &value;
-  if (m_preprocessor.UseFuzzyCharDic || m_preprocessor.UseSynonymDic) {
+  const bool preprocess = m_preprocessor.UseFuzzyCharDic || m_preprocessor.UseSynonymDic;
+  if (preprocess) {
     m_preprocessor.SetText(value);
     m_preprocessor.Run();  // a fault here leaves everything as it was
     key = &m_preprocessor.Result();
   }
   for (std::size_t i = 0; i < m_cache.size(); ++i) {
     if (m_cache[i].key == *key) {
-      m_current = static_cast<int>(i);
-      m_pattern = value;
+      Select(static_cast<int>(i));
+      SetPatternText(value, preprocess);
       return;
     }
   }
@@ -55,9 +62,16 @@ void TRegularExpression::SetRegExp(const std::string& value) {
     Compile(m_cache[1].key);
   } catch (...) {
     m_pattern.clear();
+    m_patternIsKey = true;  // entry 0, the empty pattern
     throw;
   }
-  m_pattern = value;
+  Select(1);
+  SetPatternText(value, preprocess);
+}
+
+void TRegularExpression::SetPatternText(const std::string& value, bool preprocessed) {
+  m_patternIsKey = !preprocessed;
+  if (preprocessed) m_pattern = value;
 }
 
 }  // namespace toravin

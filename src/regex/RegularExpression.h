@@ -23,7 +23,9 @@ class TRegularExpression {
   TRegularExpression& operator=(const TRegularExpression&) = delete;
 
   // The pattern text as last set (before preprocessing); empty after a failed set.
-  const std::string& RegExp() const { return m_pattern; }
+  const std::string& RegExp() const {
+    return m_patternIsKey ? m_cache[static_cast<std::size_t>(m_current)].key : m_pattern;
+  }
   // Makes `value` the pattern in force, compiling it unless its preprocessed form is cached.
   // Raises ERegExpParser on a faulty pattern: then the empty pattern is in force and RegExp()
   // is empty (a fault found while preprocessing changes nothing).
@@ -33,7 +35,7 @@ class TRegularExpression {
   virtual TReCode GetLineTailCode() const { return LineTailCode; }
 
   // The DFA in force.
-  const TRE_DFA& Dfa() const { return *m_cache[static_cast<std::size_t>(m_current)].dfa; }
+  const TRE_DFA& Dfa() const { return *m_dfa; }
   // Cache inspection: the preprocessed patterns, newest insertion first after entry 0.
   int CacheCount() const { return static_cast<int>(m_cache.size()); }
   const std::string& CacheKey(int index) const {
@@ -50,13 +52,21 @@ class TRegularExpression {
   const TREPreProcessor& PreProcessor() const { return m_preprocessor; }
 
  private:
+  void SetPatternText(const std::string& value, bool preprocessed);
+  // Puts cache entry `index` in force.
+  void Select(int index);
+
   struct Entry {
     std::string key;
     std::unique_ptr<TRE_DFA> dfa;
   };
   std::vector<Entry> m_cache;
   int m_current = 0;
+  const TRE_DFA* m_dfa = nullptr;  // the DFA of entry m_current, kept at hand for the searches
+  // Without dictionaries the pattern text is the key of the entry in force, so a cache hit
+  // copies nothing; with a dictionary it is kept apart.
   std::string m_pattern;
+  bool m_patternIsKey = true;
   TREPreProcessor m_preprocessor;
   TReCode m_headCode = LineHeadCode;
   TReCode m_tailCode = LineTailCode;

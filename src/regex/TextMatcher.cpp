@@ -83,8 +83,8 @@ int TTextMatcher::GSub(const std::string& Repl, std::string& S) const {
     const char last = base[to - 1];
     rest = to;
     if (rest >= size) break;
-    const bool found = last == '\n' ? Search(base + rest, start, end)
-                                    : SearchFrom(base + rest, start, end);
+    const bool found =
+        last == '\n' ? Search(base + rest, start, end) : SearchFrom(base + rest, start, end);
     if (!found) break;
   }
   out.append(base + rest, size - rest);

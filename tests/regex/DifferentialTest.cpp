@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "regex/RegexTestUtil.h"
 #include "regex/ERegExpParser.h"
+#include "regex/RegexTestUtil.h"
 #include "regex/TextMatcher.h"
 
 namespace toravin {
@@ -50,10 +50,14 @@ class PatternGenerator {
   std::string Factor(int depth) {
     std::string s = Atom(depth);
     switch (Pick(6)) {
-      case 0: return s + "*";
-      case 1: return s + "+";
-      case 2: return s + "?";
-      default: return s;
+      case 0:
+        return s + "*";
+      case 1:
+        return s + "+";
+      case 2:
+        return s + "?";
+      default:
+        return s;
     }
   }
   std::string Atom(int depth) {
@@ -70,7 +74,9 @@ class PatternGenerator {
 
 class Posix {
  public:
-  Posix(const std::string& pattern, int flags) { m_ok = regcomp(&m_re, pattern.c_str(), flags) == 0; }
+  Posix(const std::string& pattern, int flags) {
+    m_ok = regcomp(&m_re, pattern.c_str(), flags) == 0;
+  }
   ~Posix() {
     if (m_ok) regfree(&m_re);
   }

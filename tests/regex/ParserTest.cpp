@@ -93,8 +93,8 @@ TEST(ParseTreeTest, SplitRangeKeepsBothAlternatives) {
 TEST(ParseTreeTest, RangesAtTheEndsOfTheCodeSpaceDoNotWrap) {
   TREParser parser("[\\x0-\\xFFFF]|\\x0|\\xFFFF|[\\x0-a]");
   parser.Parse();
-  EXPECT_EQ(LeafRanges(parser.Tree()),
-            (std::vector<std::pair<int, int>>{{0, 0}, {1, 'a'}, {'a' + 1, 0xFFFE}, {0xFFFF, 0xFFFF}}));
+  EXPECT_EQ(LeafRanges(parser.Tree()), (std::vector<std::pair<int, int>>{
+                                           {0, 0}, {1, 'a'}, {'a' + 1, 0xFFFE}, {0xFFFF, 0xFFFF}}));
 }
 
 TEST(ParseTreeTest, TurnIntoUnionWithAMissingPartIsAnInternalError) {
@@ -115,9 +115,9 @@ TEST(NfaTest, AnchorsOnlyAtThePatternEnds) {
     bool tail;
   };
   const Case cases[] = {
-      {"^ab", true, false}, {"ab$", false, true},   {"ab", false, false},
-      {"(^a|^b)c", true, false}, {"^?a", true, false}, {"a^b", false, false},
-      {"(^a)*", false, false}, {"a(b$|c$)", false, true}, {"a$b", false, false},
+      {"^ab", true, false},      {"ab$", false, true},      {"ab", false, false},
+      {"(^a|^b)c", true, false}, {"^?a", true, false},      {"a^b", false, false},
+      {"(^a)*", false, false},   {"a(b$|c$)", false, true}, {"a$b", false, false},
       {"^+", true, false},
   };
   for (const auto& c : cases) {

@@ -33,10 +33,12 @@ TEST(FuzzyCharDicTest, GroupsAsTabulated) {
   EXPECT_EQ(dic[60], (TREDictionaryGroup{"\\", Sj("￥")}));
   EXPECT_EQ(dic[72], (TREDictionaryGroup{Sj("ん"), Sj("ン"), Sj("ﾝ")}));
   EXPECT_EQ(dic[88][5], Sj("ヴ"));
-  EXPECT_EQ(dic[96], (TREDictionaryGroup{Sj("あ"), Sj("ア"), Sj("ｱ"), Sj("ぁ"), Sj("ァ"), Sj("ｧ")}));
+  EXPECT_EQ(dic[96],
+            (TREDictionaryGroup{Sj("あ"), Sj("ア"), Sj("ｱ"), Sj("ぁ"), Sj("ァ"), Sj("ｧ")}));
   EXPECT_EQ(dic[101], (TREDictionaryGroup{Sj("か"), Sj("カ"), Sj("ｶ")}));
   EXPECT_EQ(dic[140], (TREDictionaryGroup{Sj("ヰ"), Sj("ゐ"), Sj("うぃ"), Sj("ウィ"), Sj("ｳｨ")}));
-  EXPECT_EQ(dic[142], (TREDictionaryGroup{Sj("を"), Sj("ヲ"), Sj("ｦ"), Sj("うぉ"), Sj("ウォ"), Sj("ｳｫ")}));
+  EXPECT_EQ(dic[142],
+            (TREDictionaryGroup{Sj("を"), Sj("ヲ"), Sj("ｦ"), Sj("うぉ"), Sj("ウォ"), Sj("ｳｫ")}));
   EXPECT_EQ(dic[144], (TREDictionaryGroup{Sj("ﾟ"), Sj("゜")}));
   // Every item converted: no "?" stands in for a character CP932 lacks (group 58 is "?" itself).
   for (std::size_t g = 0; g < dic.size(); ++g) {

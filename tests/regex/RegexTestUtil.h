@@ -8,8 +8,8 @@
 
 #include "regex/LineMatcher.h"
 #include "regex/REDfa.h"
-#include "regex/REParser.h"
 #include "regex/RENfa.h"
+#include "regex/REParser.h"
 
 namespace toravin::test {
 

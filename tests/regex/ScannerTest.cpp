@@ -49,7 +49,9 @@ TEST(CharCodesTest, NextCharReadsDoubleByteCharactersAsOneCode) {
 }
 
 TEST(CharCodesTest, StepBackAndTrailBytes) {
-  std::string text = "\x82\x82\x82" "a";  // lead, trail(0x82), lead... : 0x8282 then 0x8261
+  std::string text =
+      "\x82\x82\x82"
+      "a";  // lead, trail(0x82), lead... : 0x8282 then 0x8261
   int index = 1;
   EXPECT_EQ(NextChar(text, index), 0x8282);
   EXPECT_EQ(NextChar(text, index), 0x8261);
@@ -70,22 +72,21 @@ TEST(CharCodesTest, CodeToTextDropsTheHighByteOfNonLeadCodes) {
 }
 
 TEST(ScannerTest, OperatorsAndCharacters) {
-  EXPECT_EQ(Scan("a|(b)*+?.^$]{-"),
-            (std::vector<Tok>{{tokChar, 'a', 0},
-                              {tokUnion, '|', 0},
-                              {tokGroupOpen, '(', 0},
-                              {tokChar, 'b', 0},
-                              {tokGroupClose, ')', 0},
-                              {tokStar, '*', 0},
-                              {tokPlus, '+', 0},
-                              {tokOptional, '?', 0},
-                              {tokAnyChar, '.', 0},
-                              {tokLineHead, '^', 0},
-                              {tokLineTail, '$', 0},
-                              {tokClassClose, ']', 0},
-                              {tokChar, '{', 0},
-                              {tokChar, '-', 0},
-                              {tokEnd, 0, 0}}));
+  EXPECT_EQ(Scan("a|(b)*+?.^$]{-"), (std::vector<Tok>{{tokChar, 'a', 0},
+                                                      {tokUnion, '|', 0},
+                                                      {tokGroupOpen, '(', 0},
+                                                      {tokChar, 'b', 0},
+                                                      {tokGroupClose, ')', 0},
+                                                      {tokStar, '*', 0},
+                                                      {tokPlus, '+', 0},
+                                                      {tokOptional, '?', 0},
+                                                      {tokAnyChar, '.', 0},
+                                                      {tokLineHead, '^', 0},
+                                                      {tokLineTail, '$', 0},
+                                                      {tokClassClose, ']', 0},
+                                                      {tokChar, '{', 0},
+                                                      {tokChar, '-', 0},
+                                                      {tokEnd, 0, 0}}));
 }
 
 TEST(ScannerTest, ClassesAndRanges) {
@@ -100,13 +101,13 @@ TEST(ScannerTest, ClassesAndRanges) {
                                             {tokClassClose, ']', 0},
                                             {tokEnd, 0, 0}}));
   EXPECT_EQ(Scan("[^*.(a-c\\]]"), (std::vector<Tok>{{tokNegClassOpen, '[', 0},
-                                                   {tokChar, '*', 0},
-                                                   {tokChar, '.', 0},
-                                                   {tokChar, '(', 0},
-                                                   {tokRange, 'a', 'c'},
-                                                   {tokChar, ']', 0},
-                                                   {tokClassClose, ']', 0},
-                                                   {tokEnd, 0, 0}}));
+                                                    {tokChar, '*', 0},
+                                                    {tokChar, '.', 0},
+                                                    {tokChar, '(', 0},
+                                                    {tokRange, 'a', 'c'},
+                                                    {tokChar, ']', 0},
+                                                    {tokClassClose, ']', 0},
+                                                    {tokEnd, 0, 0}}));
   // A range between double-byte characters covers every code between them.
   auto toks = Scan(Sj("[ぁ-ん]"));
   ASSERT_EQ(toks.size(), 4u);

@@ -45,10 +45,13 @@ TEST(TextMatcherTest, MatchEdgeCases) {
       {"a^b", "xa^b", mcls_CRLF, 2, 3},
       {".", "\r\n", mcls_CRLF, 0, 0},
       {"[^a]+", "a\rbc\n", mcls_CRLF, 3, 2},
-      {"b", "a\x82", mcls_CRLF, 0, 0},         // lone lead byte at the end
-      {".", "\x82", mcls_CRLF, 1, 1},          // ... is a one-byte character
-      {"A", "\x82" "A", mcls_CRLF, 0, 0},      // the A is a trail byte here
-      {"\\x0", "abc", mcls_CRLF, 0, 0},        // code 0 is the end, never consumed
+      {"b", "a\x82", mcls_CRLF, 0, 0},  // lone lead byte at the end
+      {".", "\x82", mcls_CRLF, 1, 1},   // ... is a one-byte character
+      {"A",
+       "\x82"
+       "A",
+       mcls_CRLF, 0, 0},                 // the A is a trail byte here
+      {"\\x0", "abc", mcls_CRLF, 0, 0},  // code 0 is the end, never consumed
       {"a\\0*", "abc", mcls_CRLF, 1, 1},
       {"b", std::string("a\0b", 3), mcls_CRLF, 0, 0},  // the text ends at its first NUL
   };
