@@ -21,14 +21,6 @@ std::string JoinDir(const std::string& dir, std::string_view name) {
   return path;
 }
 
-// A name without its extension (the text from the last "." of its file-name part).
-std::string WithoutExtension(std::string_view name) {
-  size_t start = FileNameStart(name);
-  size_t dot = name.rfind('.');
-  if (dot == std::string_view::npos || dot < start) return std::string(name);
-  return std::string(name.substr(0, dot));
-}
-
 }  // namespace
 
 bool TMainForm::CheckFileName(std::string_view url) {
@@ -118,36 +110,13 @@ std::string TMainForm::SaveBody(std::string_view body, std::string_view path) {
   }
 }
 
-std::string TMainForm::ArchivePath() const {
-  return JoinDir(m_form.DirectoryEdit.Text, WithoutExtension(m_form.LhaFileEdit.Text) + ".lzh");
-}
-
-bool TMainForm::ArchiveHolds(const std::string& archive, const std::string& entry) {
-  abi::ArcHandle handle = LhaPack.OpenArchive(archive);
-  int found = LhaPack.FindFirst(handle, entry);
-  LhaPack.CloseArchive(handle);
-  return found == 0;
-}
-
 bool TMainForm::PackBody(std::string_view body, std::string_view name) {
-  const std::string archive = ArchivePath();
-  const std::string buffer(body);
-  std::string entry(name);
-  if (FileExists(archive)) {
-    // Bounded, so that a library that claims to hold every name cannot stall the run.
-    constexpr int kMaxEntryNumber = 100000;
-    for (int n = 1; n <= kMaxEntryNumber && ArchiveHolds(archive, entry); ++n) {
-      entry = NumberedName(name, n);
-    }
-  }
-  if (!WaitWhileBusy([this] { return LhaPack.GetRunning(); }, m_options.timings.archiverWaitMs)) {
-    SaveBody(body, TargetPath(name));
-    return false;
-  }
-  std::string command = "-d -gd -jm3 \"" + archive + "\" \"" +
-                        WithoutExtension(m_form.LhaFileEdit.Text) + "\\" + entry + "\"";
-  LhaPack.CompressMem(command, buffer);
-  return true;
+  TArchive::PackResult r = Archive.PackBody(m_form.DirectoryEdit.Text, m_form.LhaFileEdit.Text,
+                                            name, body, m_options.timings.archiverWaitMs);
+  if (r.status == TArchive::PackStatus::kPacked) return true;
+  // Still busy, or the library refused the body: the file is saved unpacked under its own name.
+  SaveBody(body, TargetPath(name));
+  return false;
 }
 
 }  // namespace toravin

@@ -6,7 +6,6 @@
 // stands instead of ending the run.
 #include <exception>
 
-#include "archive/ArchiveMessages.h"
 #include "main/FileKinds.h"
 #include "main/LinkText.h"
 #include "main/MainForm.h"
@@ -86,46 +85,29 @@ bool TMainForm::DecodePage(std::string_view page, std::vector<std::string>& line
   const std::string path = SaveBody(page, name);
   if (path.empty()) return false;  // refused by the disk-space test: nothing to decode
 
-  bool ok = false;
-  if (!GzDecLib.Load()) {
-    m_dialogs.Beep();
-    m_dialogs.ShowMessage(GzDecMissingText());
-  } else if (!WaitWhileBusy([this] { return GzDecLib.GetRunning(); },
-                            m_options.timings.archiverWaitMs)) {
-    m_dialogs.ShowMessage(GzDecBusyText());
-  } else if (int rc = GzDecLib.GzDec("xvfG \"" + path + "\""); rc != 0) {
-    m_dialogs.Beep();
-    m_dialogs.ShowMessage(GzDecFailedText(rc));
-  } else {
-    GzDecLib.Release();
-    const std::string extracted = path + "_extracted";
-    std::string bytes = ReadWholeFile(extracted).value_or(std::string());
-    // The page is the first zero-terminated piece that looks like HTML, or else what follows
-    // the last zero byte.
-    std::string_view rest(bytes);
-    std::string_view chosen;
-    bool found = false;
-    for (size_t zero; !found && (zero = rest.find('\0')) != std::string_view::npos;) {
-      std::string_view piece = rest.substr(0, zero);
-      std::string upper = UpperCase(piece);
-      if (Contains(upper, "<!DOCTYPE") || Contains(upper, "<HTML>")) {
-        chosen = piece;
-        found = true;
-      }
-      rest.remove_prefix(zero + 1);
-    }
-    if (!found) {
-      size_t last = std::string_view(bytes).rfind('\0');
-      chosen = last == std::string_view::npos ? std::string_view(bytes)
-                                              : std::string_view(bytes).substr(last + 1);
-    }
-    lines = SplitTagLines(chosen);
-    DeleteFileAt(extracted);
-    ok = true;
-  }
-  GzDecLib.Release();
+  TArchive::DecodeResult r = Archive.DecodeFile(path, m_options.timings.archiverWaitMs);
   DeleteFileAt(path);
-  return ok;
+  if (r.status != TArchive::DecodeStatus::kDecoded) {
+    // A library that reports success but leaves nothing to read gives no links, silently.
+    TArchive::ReportDecodeFailure(r, m_dialogs);
+    return false;
+  }
+  // The page is the first zero-terminated piece that looks like HTML, or else what follows the
+  // last zero byte.
+  std::string_view bytes(r.page);
+  std::string_view rest = bytes;
+  for (size_t zero; (zero = rest.find('\0')) != std::string_view::npos;) {
+    std::string_view piece = rest.substr(0, zero);
+    std::string upper = UpperCase(piece);
+    if (Contains(upper, "<!DOCTYPE") || Contains(upper, "<HTML>")) {
+      lines = SplitTagLines(piece);
+      return true;
+    }
+    rest.remove_prefix(zero + 1);
+  }
+  size_t last = bytes.rfind('\0');
+  lines = SplitTagLines(last == std::string_view::npos ? bytes : bytes.substr(last + 1));
+  return true;
 }
 
 }  // namespace toravin

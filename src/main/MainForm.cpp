@@ -76,8 +76,7 @@ const char* const TMainForm::kAnchorPattern = "<A([A-Z TAB=\"''0-9]+)?HREF([ TAB
 const char* const TMainForm::kImagePattern = "<IMG([A-Z TAB=\"''0-9]+)?SRC([ TAB]+)?=([ TAB]+)?";
 
 TMainForm::TMainForm(TFormModel& form, Dialogs& dialogs, Options options)
-    : LhaPack(options.librarySearch),
-      GzDecLib(options.librarySearch),
+    : Archive(options.librarySearch),
       FreeSpaceQuery(&FreeSpaceOfCurrentDrive),
       m_form(form),
       m_dialogs(dialogs),
@@ -92,10 +91,7 @@ TMainForm::TMainForm(TFormModel& form, Dialogs& dialogs, Options options)
   HttpClient1.OnFailure = [this](CmdType cmd) { HttpClient1Failure(cmd); };
 }
 
-TMainForm::~TMainForm() {
-  LhaPack.Release();
-  GzDecLib.Release();
-}
+TMainForm::~TMainForm() = default;
 
 ModalResult TMainForm::ShowMessageBox(std::string_view text, MsgDlgType kind, int helpContext,
                                       MsgDlgButtons buttons) {
@@ -310,7 +306,7 @@ void TMainForm::RunWorkList() {
     for (Control* c : {&f.AddressEdit, &f.DirectoryEdit, &f.Button2, &f.ReferenceButton}) {
       c->Enabled = true;
     }
-    LhaPack.Release();
+    Archive.EndPacking();
     if (HttpClient1.Connected) HttpClient1.Disconnect();
   };
   for (Control* c : {&f.UseLhaCheckBox, &f.LhaFileEdit, &f.Label5, &f.AddressEdit,
@@ -324,7 +320,7 @@ void TMainForm::RunWorkList() {
         m_dialogs.Beep();
         m_dialogs.ShowMessage(Sjis("圧縮ファイル名が指定されていないので、圧縮できません。"));
       } else {
-        Compress = LhaPack.Load();
+        Compress = Archive.BeginPacking();
         if (!Compress) {
           m_dialogs.Beep();
           m_dialogs.ShowMessage(LhaPackMissingText());

@@ -14,8 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "archive/GzDec.h"
-#include "archive/LhaPack.h"
+#include "archive/Archive.h"
 #include "main/FormModel.h"
 #include "net/HttpClient.h"
 #include "platform/Dialogs.h"
@@ -89,9 +88,9 @@ class TMainForm {
   // The path written, or empty when nothing was written (disk full). Throws when the file cannot
   // be created or written.
   std::string SaveBody(std::string_view body, std::string_view path);
-  // Packs the body into the archive as `name` (numbered when the archive holds that name) once
-  // the library is free; when it stays busy, saves it unpacked instead. Returns whether it
-  // went into the archive.
+  // Packs the body into the run's archive as `name` (numbered when the archive holds that name)
+  // once the library is free; when it stays busy or refuses the body, saves it unpacked instead,
+  // so that no fetched file is lost. Returns whether it went into the archive.
   bool PackBody(std::string_view body, std::string_view name);
 
   // Runs a handler as the application does: an exception that leaves it is shown in the error box
@@ -108,8 +107,7 @@ class TMainForm {
 
   THttpClient HttpClient1;
   TTextMatcher TextMatcher1;
-  TLhaPack LhaPack;
-  TGzDec GzDecLib;
+  TArchive Archive;  // the LHA and gzip libraries
 
   TToraVinIniList& Settings() { return *m_settings; }
   TFormModel& Form() { return m_form; }
@@ -126,8 +124,6 @@ class TMainForm {
   // Fetches `url` with a clean reply state; exceptions out of the client pass on.
   void Fetch(const std::string& url);
   std::string TargetPath(std::string_view name) const;
-  std::string ArchivePath() const;
-  bool ArchiveHolds(const std::string& archive, const std::string& entry);
   // Decodes an encoded page into its line list; false when no link may be taken from it.
   bool DecodePage(std::string_view page, std::vector<std::string>& lines);
   void SearchLine(const std::string& line, bool startPage, std::string_view pageUrl);

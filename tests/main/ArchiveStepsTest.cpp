@@ -87,7 +87,23 @@ TEST_F(ArchiveSteps, SavedFilesArePackedIntoOneArchive) {
   EXPECT_EQ(ReadFileBytes(out.path() + "/pics/photo.jpg"), std::string(5000, 'x'));
   EXPECT_EQ(ReadFileBytes(out.path() + "/pics/photo(1).jpg"), "second photo");
   EXPECT_EQ(ReadFileBytes(out.path() + "/pics/c.jpg"), "C");
-  EXPECT_FALSE(mf->LhaPack.Loaded());  // released at the end of the run
+  EXPECT_FALSE(mf->Archive.LhaPack().Loaded());  // released at the end of the run
+}
+
+// A library that refuses the body (here: the archive file is damaged) must not lose the file:
+// it is saved unpacked, and the damaged archive is left as it was.
+TEST_F(ArchiveSteps, RefusedPackingSavesTheFileUnpacked) {
+  S().JPGDownLoad = true;
+  form->UseLhaCheckBox.Checked = true;
+  form->LhaFileEdit.Text = "pics";
+  WriteFileBytes(saveDir + "/pics.lzh", "this is not an archive");
+  Page("/index.html", "<img src=\"a.jpg\">");
+  File("/a.jpg", "A", "image/jpeg");
+  form->AddressEdit.Text = Url("/index.html");
+  Download();
+  EXPECT_EQ(SavedFiles(), (Strings{"a.jpg", "pics.lzh"}));
+  EXPECT_EQ(Saved("a.jpg"), "A");
+  EXPECT_EQ(Saved("pics.lzh"), "this is not an archive");
 }
 
 TEST_F(ArchiveSteps, NoArchiveNameMeansPlainFiles) {
