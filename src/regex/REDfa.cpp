@@ -14,7 +14,8 @@
 namespace toravin {
 namespace {
 
-constexpr std::size_t kBucketCount = 4096;
+// Buckets to start with; the index doubles whenever there are more states than buckets.
+constexpr std::size_t kFirstBucketCount = 64;
 
 struct LabelHash {
   std::size_t operator()(const TRELabel& l) const {
@@ -42,9 +43,13 @@ TRE_NFAStateSet TRE_DFA::Closure(TRE_NFAStateSet set) const {
 }
 
 int TRE_DFA::FindOrAdd(TRE_NFAStateSet set) {
-  std::vector<int>& bucket = m_buckets[set.Hash() % kBucketCount];
+  const std::size_t hash = set.Hash();
+  std::vector<int>& bucket = m_buckets[hash & (m_buckets.size() - 1)];
   for (int s : bucket) {
-    if (m_sets[static_cast<std::size_t>(s)] == set) return s;
+    if (m_hashes[static_cast<std::size_t>(s)] == hash &&
+        m_sets[static_cast<std::size_t>(s)] == set) {
+      return s;
+    }
   }
   if (static_cast<int>(m_states.size()) >= kMaxDfaStates) {
     throw ERegExpParser(Sjis("正規表現が複雑すぎます（DFAの状態数が上限の10000を超えました）"), 0);
@@ -54,14 +59,22 @@ int TRE_DFA::FindOrAdd(TRE_NFAStateSet set) {
   int index = static_cast<int>(m_states.size());
   m_states.push_back(std::move(info));
   m_sets.push_back(std::move(set));
+  m_hashes.push_back(hash);
   bucket.push_back(index);
+  if (m_states.size() > m_buckets.size()) {
+    m_buckets.assign(m_buckets.size() * 2, {});
+    for (std::size_t i = 0; i < m_hashes.size(); ++i) {
+      m_buckets[m_hashes[i] & (m_buckets.size() - 1)].push_back(static_cast<int>(i));
+    }
+  }
   return index;
 }
 
 void TRE_DFA::Build() {
   m_states.clear();
   m_sets.clear();
-  m_buckets.assign(kBucketCount, {});
+  m_hashes.clear();
+  m_buckets.assign(kFirstBucketCount, {});
   m_lineHead = m_nfa->LineHead();
   m_lineTail = m_nfa->LineTail();
   const int n = m_nfa->StateCount();
@@ -111,6 +124,8 @@ void TRE_DFA::Build() {
   }
   m_sets.clear();
   m_sets.shrink_to_fit();
+  m_hashes.clear();
+  m_hashes.shrink_to_fit();
   m_buckets.clear();
   m_buckets.shrink_to_fit();
   m_table.Build(m_states, Initial());

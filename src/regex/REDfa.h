@@ -40,6 +40,7 @@ class TRE_DFA {
   std::vector<TREDfaStateInfo> m_states;
   // Used while building only: the NFA set of each state and an index of them by hash.
   std::vector<TRE_NFAStateSet> m_sets;
+  std::vector<std::size_t> m_hashes;
   std::vector<std::vector<int>> m_buckets;
   bool m_lineHead = false;
   bool m_lineTail = false;

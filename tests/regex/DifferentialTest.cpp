@@ -23,7 +23,7 @@ class PatternGenerator {
  public:
   explicit PatternGenerator(unsigned seed) : m_rng(seed) {}
 
-  std::string Pattern() { return Alternation(3); }
+  std::string Pattern() { return Alternation(2); }
 
   std::string Text() {
     static const char kAlphabet[] = "abcd";
