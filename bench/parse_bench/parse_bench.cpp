@@ -19,7 +19,8 @@ std::string MakePage(int links, std::size_t bytes) {
   for (int i = 0; i < links; ++i) {
     std::size_t start = page.size();
     page += "<a href=\"v.php\"><img src=\"pics/img" + std::to_string(i) + ".jpg\" alt=\"\"></a>";
-    static const std::string caption = "Caption text of the picture, in a few more words than before.";
+    static const std::string caption =
+        "Caption text of the picture, in a few more words than before.";
     std::size_t used = page.size() - start;
     if (used + 1 < perLink) page.append(caption, 0, std::min(caption.size(), perLink - used - 1));
     page += '\n';
@@ -57,9 +58,10 @@ int main() {
   }
   std::printf("parse_bench: %.1f MB page, 200,000 links: %.3f s (target < 2 s) %s\n",
               page20.size() / 1048576.0, best20, best20 < 2.0 ? "ok" : "SLOW");
-  std::printf("parse_bench: %.1f MB page, 400,000 links: %.3f s (%.2fx the 20 MB page; target "
-              "<= 2.2x) %s\n",
-              page40.size() / 1048576.0, best40, best40 / best20,
-              best40 / best20 <= 2.2 ? "ok" : "NOT LINEAR");
+  std::printf(
+      "parse_bench: %.1f MB page, 400,000 links: %.3f s (%.2fx the 20 MB page; target "
+      "<= 2.2x) %s\n",
+      page40.size() / 1048576.0, best40, best40 / best20,
+      best40 / best20 <= 2.2 ? "ok" : "NOT LINEAR");
   return 0;
 }

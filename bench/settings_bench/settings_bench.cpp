@@ -27,9 +27,9 @@ void Fill(TToraVinIniList& store) {
   store.ApplyFirstRunDefaults();
   store.TargetURL = "http://www.example.test/gallery/index.html";
   for (int i = 0; i < kEntries; ++i) {
-    store.AddItem("http://www.example.test/gallery/photos/2024/picture_" + std::to_string(i) +
-                      ".jpg",
-                  "http://www.example.test/gallery/page_" + std::to_string(i / 50) + ".html");
+    store.AddItem(
+        "http://www.example.test/gallery/photos/2024/picture_" + std::to_string(i) + ".jpg",
+        "http://www.example.test/gallery/page_" + std::to_string(i / 50) + ".html");
   }
 }
 

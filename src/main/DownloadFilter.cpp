@@ -61,8 +61,9 @@ bool TMainForm::CheckResponse(std::string_view url) {
     if (Contains(lower, "content-length")) {
       size_t colon = line.find(':');
       long long value = 0;
-      std::string_view text = colon == std::string::npos ? std::string_view()
-                                                         : Trim(std::string_view(line).substr(colon + 1));
+      std::string_view text = colon == std::string::npos
+                                  ? std::string_view()
+                                  : Trim(std::string_view(line).substr(colon + 1));
       length = TryStrToInt(text, value) ? value : 0;
     }
   }
@@ -89,9 +90,11 @@ std::string TMainForm::TargetPath(std::string_view name) const {
 
 std::string TMainForm::SaveBody(std::string_view body, std::string_view path) {
   std::uint64_t free = FreeSpaceQuery ? FreeSpaceQuery() : 0;
-  if (HttpClient1.ContentLength > 0 && static_cast<std::uint64_t>(HttpClient1.ContentLength) > free) {
+  if (HttpClient1.ContentLength > 0 &&
+      static_cast<std::uint64_t>(HttpClient1.ContentLength) > free) {
     Aborted = true;
-    ShowMessageBox(Sjis("ディスクがいっぱいで書き込めません。"), MsgDlgType::mtWarning, 0, mbOKOnly);
+    ShowMessageBox(Sjis("ディスクがいっぱいで書き込めません。"), MsgDlgType::mtWarning, 0,
+                   mbOKOnly);
     return std::string();
   }
   // The first free name of path, path(1), path(2), ...; created exclusively, so an existing file

@@ -309,8 +309,8 @@ void TMainForm::RunWorkList() {
     Archive.EndPacking();
     if (HttpClient1.Connected) HttpClient1.Disconnect();
   };
-  for (Control* c : {&f.UseLhaCheckBox, &f.LhaFileEdit, &f.Label5, &f.AddressEdit,
-                     &f.DirectoryEdit, &f.Button2, &f.ReferenceButton}) {
+  for (Control* c : {&f.UseLhaCheckBox, &f.LhaFileEdit, &f.Label5, &f.AddressEdit, &f.DirectoryEdit,
+                     &f.Button2, &f.ReferenceButton}) {
     c->Enabled = false;
   }
   try {

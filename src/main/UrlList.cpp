@@ -14,8 +14,8 @@ void TMainForm::UrlPasteClick() {
     m_dialogs.ShowMessage(Sjis("貼り付けようとしたものは、ＴＥＸＴではありません。"));
     return;
   }
-  std::string referrer(Trim(m_dialogs.InputBox(Sjis("ＵＲＬの貼り付け"),
-                                               Sjis("Referer を入力してください。"), "index.html")));
+  std::string referrer(Trim(m_dialogs.InputBox(
+      Sjis("ＵＲＬの貼り付け"), Sjis("Referer を入力してください。"), "index.html")));
   // The clipboard's lines, split at CR LF, LF or CR.
   LineList lines;
   lines.SetText(*clip);
@@ -42,8 +42,8 @@ void TMainForm::UrlPasteClick() {
 
 void TMainForm::ClearMemoClick() {
   m_dialogs.Beep();
-  std::string question = Sjis("ＵＲＬをすべて削除しようとしています。") + "\r\n" +
-                         Sjis("処理を続けますか？");
+  std::string question =
+      Sjis("ＵＲＬをすべて削除しようとしています。") + "\r\n" + Sjis("処理を続けますか？");
   if (m_dialogs.MessageDlg(question, MsgDlgType::mtWarning, mbYesNo, 0) != ModalResult::mrYes) {
     return;
   }

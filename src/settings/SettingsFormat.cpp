@@ -231,7 +231,8 @@ std::string WriteSettingsImage(const TToraVinIniList& store) {
 void ReadSettingsImage(std::string_view data, TToraVinIniList& store) {
   if (data.substr(0, 4) != std::string_view(kSignature, 4)) {
     // A file shorter than the signature but agreeing with it so far ends within the header.
-    bool cutShort = data.size() < 4 && std::string_view(kSignature, 4).substr(0, data.size()) == data;
+    bool cutShort =
+        data.size() < 4 && std::string_view(kSignature, 4).substr(0, data.size()) == data;
     throw ESettingsError(Sjis(cutShort ? kReadError : kInvalidFormat));
   }
   Cursor in(data.substr(4));

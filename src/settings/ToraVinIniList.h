@@ -54,7 +54,7 @@ class TToraVinIniList {
   // The work list.
   int Count() const { return static_cast<int>(m_items.size()); }
   void AddItem(std::string_view url, std::string_view referer);
-  void DeleteItem(int index);  // an index outside the list does nothing
+  void DeleteItem(int index);       // an index outside the list does nothing
   void MoveItem(int from, int to);  // an index outside the list does nothing
   void ClearItems();
   // Whether a pending entry's Url equals `url` without regard to letter case (ASCII letters;

@@ -63,8 +63,9 @@ TEST_F(ArchiveSteps, CorruptEncodedPageShowsTheLibrarysCode) {
   form->AddressEdit.Text = Url("/index.html");
   Download();
   ASSERT_EQ(Boxes().size(), 2u);
-  EXPECT_EQ(Boxes()[0].rfind("GZDEC.DLLによるHTMLファイルの伸張に失敗しました。（エラーコード：0x", 0),
-            0u);
+  EXPECT_EQ(
+      Boxes()[0].rfind("GZDEC.DLLによるHTMLファイルの伸張に失敗しました。（エラーコード：0x", 0),
+      0u);
   EXPECT_FALSE(FileExists("index.html"));
 }
 

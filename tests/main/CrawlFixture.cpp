@@ -55,7 +55,8 @@ ScriptedReply CrawlFixture::Route(const std::string& request) {
     auto it = m_site.find(path);
     if (it != m_site.end()) make = it->second;
   }
-  if (!make) return ScriptedReply::Http(404, "<html>not found</html>", "Content-Type: text/html\r\n");
+  if (!make)
+    return ScriptedReply::Http(404, "<html>not found</html>", "Content-Type: text/html\r\n");
   return make(hit);
 }
 
@@ -73,8 +74,7 @@ void CrawlFixture::Page(const std::string& path, const std::string& html,
   Serve(path, ScriptedReply::Http(200, html, "Content-Type: text/html\r\n" + headers));
 }
 
-void CrawlFixture::File(const std::string& path, const std::string& body,
-                        const std::string& type) {
+void CrawlFixture::File(const std::string& path, const std::string& body, const std::string& type) {
   Serve(path, ScriptedReply::Http(200, body, "Content-Type: " + type + "\r\n"));
 }
 

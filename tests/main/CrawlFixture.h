@@ -43,7 +43,7 @@ class CrawlFixture : public ::testing::Test {
   std::string Saved(const std::string& name) const;               // bytes of a saved file
   std::vector<std::string> Boxes() const;                         // box texts, as UTF-8
   bool StatusSeen(const std::string& utf8) const;
-  std::vector<std::string> Pending() const;                       // work-list Urls
+  std::vector<std::string> Pending() const;  // work-list Urls
 
   TToraVinIniList& S() { return mf->Settings(); }
   std::string Url(const std::string& path) const { return server.Url(path); }

@@ -123,9 +123,8 @@ TEST_F(CrawlRun, RequestHeaderLinesAreExact) {
   };
   EXPECT_NE(start.find("\r\nHost: 127.0.0.1"), std::string::npos);
   EXPECT_EQ(withoutHost(start), "GET /d/index.html HTTP/1.0\r\n" + common + tail);
-  EXPECT_EQ(withoutHost(entry),
-            "GET /d/p.jpg HTTP/1.0\r\n" + common + "Referer: " + Url("/d/index.html") + "\r\n" +
-                tail);
+  EXPECT_EQ(withoutHost(entry), "GET /d/p.jpg HTTP/1.0\r\n" + common +
+                                    "Referer: " + Url("/d/index.html") + "\r\n" + tail);
   EXPECT_EQ(entry.find("Content-Type"), std::string::npos);
   EXPECT_EQ(entry.find("Content-type"), std::string::npos);
   (void)host;
@@ -202,7 +201,8 @@ TEST_F(CrawlRun, RefusedConnection) {
   S().JPGDownLoad = true;
   form->AddressEdit.Text = "http://127.0.0.1:" + std::to_string(ClosedLoopbackPort()) + "/i.html";
   Download();
-  EXPECT_EQ(Boxes(), (Strings{"接続できません。", "切断しました。", "ダウンロードを中断しました。"}));
+  EXPECT_EQ(Boxes(),
+            (Strings{"接続できません。", "切断しました。", "ダウンロードを中断しました。"}));
   EXPECT_TRUE(form->DownLoadButton.Visible && form->DownLoadButton.Enabled);
 }
 
@@ -294,7 +294,8 @@ TEST_F(CrawlRun, MasksAndFileChoice) {
   S().JpegName = "abc*.jpg";
   Page("/index.html",
        "<img src=\"abc1.jpg\"><img src=\"xabc.jpg\"><img src=\"abc.jpe\"><img src=\"ABC1.jpg\">");
-  for (const char* p : {"/abc1.jpg", "/xabc.jpg", "/abc.jpe", "/ABC1.jpg"}) File(p, p, "image/jpeg");
+  for (const char* p : {"/abc1.jpg", "/xabc.jpg", "/abc.jpe", "/ABC1.jpg"})
+    File(p, p, "image/jpeg");
   form->AddressEdit.Text = Url("/index.html");
   Download();
   EXPECT_EQ(SavedFiles(), (Strings{"abc.jpe", "abc1.jpg"}));
@@ -321,7 +322,8 @@ TEST_F(CrawlRun, DiskFullStopsTheRun) {
   mf->FreeSpaceQuery = [] { return std::uint64_t{99}; };
   Download();
   EXPECT_TRUE(SavedFiles().empty());
-  EXPECT_EQ(Boxes(), (Strings{"ディスクがいっぱいで書き込めません。", "ダウンロードを中断しました。"}));
+  EXPECT_EQ(Boxes(),
+            (Strings{"ディスクがいっぱいで書き込めません。", "ダウンロードを中断しました。"}));
   EXPECT_EQ(Pending(), Strings{"b.jpg"});
 }
 
@@ -342,8 +344,7 @@ TEST_F(CrawlRun, FailedPageTransferDoesNotReparseThePreviousBody) {
 
 TEST_F(CrawlRun, OddPageLinesDoNotStopTheCrawl) {
   S().JPGDownLoad = true;
-  Page("/index.html",
-       "<img src=\"a.jpg\">\\\n<img src=\"b.jpg\">\x83\n<img src=\"c\\x2Ejpg\">");
+  Page("/index.html", "<img src=\"a.jpg\">\\\n<img src=\"b.jpg\">\x83\n<img src=\"c\\x2Ejpg\">");
   File("/a.jpg", "A", "image/jpeg");
   File("/b.jpg", "B", "image/jpeg");
   form->AddressEdit.Text = Url("/index.html");

@@ -67,7 +67,8 @@ TEST_F(Form, FaultySettingsFileKeepsWhatWasReadAndTheLayoutButtons) {
   options.iniFileName = iniFile;
   mf = std::make_unique<TMainForm>(*form, dialogs, options);
   mf->FormCreate();
-  EXPECT_EQ(Boxes(), Strings{"TToraVinIniList.Rf の読み込み中のエラー : ストリームからの読み込みエラー"});
+  EXPECT_EQ(Boxes(),
+            Strings{"TToraVinIniList.Rf の読み込み中のエラー : ストリームからの読み込みエラー"});
   EXPECT_EQ(Pending(), Strings{"a.jpg"});
   EXPECT_FALSE(form->DownLoadButton.Visible);  // the layout's states stay
   EXPECT_TRUE(form->ContinueButton.Visible && form->ContinueButton.Enabled);

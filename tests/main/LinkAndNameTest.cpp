@@ -44,9 +44,10 @@ TEST(FileKinds, NamesOfUrls) {
 TEST(FileKinds, MaskNamePart) {
   struct Case {
     std::string mask, part;
-  } cases[] = {{"*.jpg", "*"},       {"abc*.jpg", "abc*"}, {"pic*01.jpg", "pic*"},
-               {"a?c.gif", "a?c"},   {".jpg", "*"},        {"", "*"},
-               {"pic*", "pic*"},     {"pic[0-9].jpg", "pic[0-9]"}};
+  } cases[] = {{"*.jpg", "*"},         {"abc*.jpg", "abc*"},
+               {"pic*01.jpg", "pic*"}, {"a?c.gif", "a?c"},
+               {".jpg", "*"},          {"", "*"},
+               {"pic*", "pic*"},       {"pic[0-9].jpg", "pic[0-9]"}};
   for (const Case& c : cases) EXPECT_EQ(MaskNamePart(c.mask), c.part) << c.mask;
 }
 
@@ -64,10 +65,16 @@ TEST(TextUtil, TrimCaseAndIntegers) {
     std::string text;
     bool ok;
     long long value;
-  } cases[] = {{"5", true, 5},       {"-12", true, -12},  {"+7", true, 7},
-               {"", false, 0},       {"1.5", false, 0},   {" 5", false, 0},
-               {"2147483647", true, 2147483647},          {"2147483648", false, 0},
-               {"-2147483648", true, -2147483648LL},      {"99999999999999999999", false, 0}};
+  } cases[] = {{"5", true, 5},
+               {"-12", true, -12},
+               {"+7", true, 7},
+               {"", false, 0},
+               {"1.5", false, 0},
+               {" 5", false, 0},
+               {"2147483647", true, 2147483647},
+               {"2147483648", false, 0},
+               {"-2147483648", true, -2147483648LL},
+               {"99999999999999999999", false, 0}};
   for (const Case& c : cases) {
     long long v = 0;
     EXPECT_EQ(TryStrToInt(c.text, v), c.ok) << c.text;

@@ -2,9 +2,9 @@
 #include "platform/FileSystem.h"
 
 #include <dirent.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
-#include <gtest/gtest.h>
 
 #include "platform/Cp932.h"
 #include "support/TempDir.h"

@@ -25,11 +25,11 @@ const std::string kEnd(2, '\0');
 
 std::string FirstRunImage() {
   return kHead + Name("DoFileChoice") + F + Name("JPGDownLoad") + F + Name("GIFDownLoad") + F +
-         Name("ZIPDownLoad") + F + Name("HTMLDownLoad") + F + Name("TargetURL") +
-         Short("http://") + Name("JpegName") + Short("*.jpg") + Name("GifName") +
-         Short("*.gif") + Name("ZipName") + Short("*.zip") + Name("HtmlName") +
-         Short("*.html") + Name("ProxyUse") + F + Name("UseLha") + F + Name("FileSizeCheck") + F +
-         Name("UseTar") + F + Name("Retry") + T + Name("RetryCount") + Short("5") + kEnd;
+         Name("ZIPDownLoad") + F + Name("HTMLDownLoad") + F + Name("TargetURL") + Short("http://") +
+         Name("JpegName") + Short("*.jpg") + Name("GifName") + Short("*.gif") + Name("ZipName") +
+         Short("*.zip") + Name("HtmlName") + Short("*.html") + Name("ProxyUse") + F +
+         Name("UseLha") + F + Name("FileSizeCheck") + F + Name("UseTar") + F + Name("Retry") + T +
+         Name("RetryCount") + Short("5") + kEnd;
 }
 
 TEST(SettingsFile, FirstRunFileIs234BytesExactly) {
@@ -99,7 +99,11 @@ TEST(SettingsFile, ThreeEntriesReadBackWithMemo) {
 TEST(SettingsFile, ReadingAcceptsVariations) {
   // Lower-case names, any order, long form for a short text, trailing garbage, a cleared mask.
   std::string image = kHead + Name("retrycount") + Short("7") + Name("jpgdownload") + T +
-                      Name("TARGETURL") + std::string("\x0C\x03\x00\x00\x00" "abc", 8) +
+                      Name("TARGETURL") +
+                      std::string(
+                          "\x0C\x03\x00\x00\x00"
+                          "abc",
+                          8) +
                       Name("proxyuse") + T + kEnd + "garbage after the end";
   TToraVinIniList store;
   store.LoadFromBytes(image);
@@ -125,9 +129,9 @@ TEST(SettingsFile, RandomStoresRoundTrip) {
     bool* bools[] = {&a.DoFileChoice, &a.JPGDownLoad, &a.GIFDownLoad, &a.ZIPDownLoad,
                      &a.HTMLDownLoad, &a.ProxyUse,    &a.UseLha,      &a.FileSizeCheck,
                      &a.UseTar,       &a.Retry};
-    std::string* texts[] = {&a.TargetURL, &a.TargetDir,    &a.JpegName,  &a.GifName,
-                            &a.ZipName,   &a.HtmlName,     &a.ProxyAddress, &a.ProxyPort,
-                            &a.LhaName,   &a.FileSize,     &a.RetryCount};
+    std::string* texts[] = {&a.TargetURL, &a.TargetDir, &a.JpegName,     &a.GifName,
+                            &a.ZipName,   &a.HtmlName,  &a.ProxyAddress, &a.ProxyPort,
+                            &a.LhaName,   &a.FileSize,  &a.RetryCount};
     for (bool* b : bools) *b = rng() & 1;
     for (std::string* t : texts) *t = text(round % 10 == 0 ? 600 : 40);
     int entries = static_cast<int>(rng() % 6);
@@ -171,7 +175,8 @@ TEST(SettingsFile, SaveNeedsMoreFreeSpaceThanTheFileSize) {
   EXPECT_EQ(store.SaveSettings(path), TToraVinIniList::SaveResult::Saved);
   EXPECT_EQ(ReadFileBytes(path), FirstRunImage());
   EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"ToraVin.ini"});
-  EXPECT_EQ(DiskFullSettingsText(), Utf8ToCp932("ディスクが一杯で初期設定ファイルを書き込めません。"));
+  EXPECT_EQ(DiskFullSettingsText(),
+            Utf8ToCp932("ディスクが一杯で初期設定ファイルを書き込めません。"));
 }
 
 TEST(SettingsFile, LoadAndSaveThroughFiles) {

@@ -127,7 +127,8 @@ TEST(SettingsReadFault, CutAtEveryBytePosition) {
     std::string expected = kReadError;  // in the header, between records, or in a name
     size_t completed = 0;
     for (const Span& s : spans) {
-      if (cut >= s.valueStart && cut < s.end) expected = RecordError(s.name, "ストリームからの読み込みエラー");
+      if (cut >= s.valueStart && cut < s.end)
+        expected = RecordError(s.name, "ストリームからの読み込みエラー");
       if (s.name == "Rf" && cut > s.valueStart) {
         for (size_t e : entryEnds) completed += (s.valueStart + e <= cut);
       }

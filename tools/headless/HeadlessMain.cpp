@@ -73,9 +73,8 @@ int main(int argc, char** argv) {
   form.onStatusText = [](const std::string& text) {
     std::printf("status: %s\n", Cp932ToUtf8(text).c_str());
   };
-  form.BodyMemo.SetListener([&form](LineList::Change, int, int) {
-    std::printf("list: %d\n", form.BodyMemo.Count());
-  });
+  form.BodyMemo.SetListener(
+      [&form](LineList::Change, int, int) { std::printf("list: %d\n", form.BodyMemo.Count()); });
 
   TMainForm::Options options;
   if (noPauses) options.timings = Timings::NoPauses();
@@ -92,7 +91,8 @@ int main(int argc, char** argv) {
   bool complete = false;
   for (size_t i = dialogs.records().size(); i-- > before;) {
     const RecordingDialogs::Record& r = dialogs.records()[i];
-    if (r.call == RecordingDialogs::Call::MessageDlg || r.call == RecordingDialogs::Call::ShowMessage) {
+    if (r.call == RecordingDialogs::Call::MessageDlg ||
+        r.call == RecordingDialogs::Call::ShowMessage) {
       complete = r.text == Sjis("ダウンロード完了");
       break;
     }
