@@ -8,6 +8,7 @@
 
 #include "archive/ArchiveMessages.h"
 #include "archive/WaitWhileBusy.h"
+#include "main/SplitTags.h"
 #include "main/TextUtil.h"
 #include "main/UrlRules.h"
 #include "platform/Clock.h"
@@ -51,23 +52,6 @@ const char* FailureText(int code) {
     default:
       return nullptr;
   }
-}
-
-// Line breaks of a header normalised to CR LF, as the header box shows it.
-std::string WithCrLf(std::string_view text) {
-  std::string out;
-  out.reserve(text.size() + 16);
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r') {
-      out += "\r\n";
-      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else if (text[i] == '\n') {
-      out += "\r\n";
-    } else {
-      out += text[i];
-    }
-  }
-  return out;
 }
 
 }  // namespace
@@ -281,12 +265,16 @@ void TMainForm::DownLoadAbortButtonClick() {
 void TMainForm::AbortDownLoad() {
   Aborted = true;
   if (HttpClient1.Connected) HttpClient1.Disconnect();
+  ShowIdleButtons();
+  m_form.SetStatusText(Sjis("中断しました。"));
+}
+
+void TMainForm::ShowIdleButtons() {
   m_form.DownLoadAbortButton.Enabled = false;
   m_form.DownLoadAbortButton.Visible = false;
   m_form.DownLoadButton.Enabled = true;
   m_form.DownLoadButton.Visible = true;
   m_form.Exit1.Enabled = true;
-  m_form.SetStatusText(Sjis("中断しました。"));
   m_form.DirectoryEdit.ReadOnly = false;
   if (m_settings->Count() > 0) {
     m_form.ContinueButton.Enabled = true;
@@ -351,16 +339,7 @@ void TMainForm::RunWorkList() {
       ProcessMessages();
     }
 
-    f.DownLoadAbortButton.Enabled = false;
-    f.DownLoadAbortButton.Visible = false;
-    f.DownLoadButton.Enabled = true;
-    f.DownLoadButton.Visible = true;
-    f.Exit1.Enabled = true;
-    f.DirectoryEdit.ReadOnly = false;
-    if (s.Count() > 0) {
-      f.ContinueButton.Enabled = true;
-      f.ContinueButton.Visible = true;
-    }
+    ShowIdleButtons();
     f.SetStatusText("");
     if (Aborted) {
       ShowMessageBox(Sjis("ダウンロードを中断しました。"), MsgDlgType::mtWarning, 0, mbOKOnly);
@@ -420,7 +399,7 @@ void TMainForm::HttpClient1PacketRecvd() {
 void TMainForm::HttpClient1Success(CmdType) {
   TToraVinIniList& s = *m_settings;
   if (HttpClient1.Connected) HttpClient1.Disconnect();
-  m_form.HeaderMemo.SetText(WithCrLf(HttpClient1.Header));
+  m_form.HeaderMemo.SetText(NormalizeLineBreaks(HttpClient1.Header));
 
   bool save = CheckResponse(CurrentUrl);
   if (save && s.FileSizeCheck) {

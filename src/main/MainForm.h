@@ -121,6 +121,8 @@ class TMainForm {
   void DirectoryCheckThenRun(bool download);
   bool DirectoryCheck();
   void PrepareTransfer();
+  // The idle state of the run buttons after a run or an abort.
+  void ShowIdleButtons();
   // Fetches `url` with a clean reply state; exceptions out of the client pass on.
   void Fetch(const std::string& url);
   std::string TargetPath(std::string_view name) const;

@@ -4,10 +4,9 @@
 
 namespace toravin {
 
-std::string SplitTags(std::string_view text) {
+std::string NormalizeLineBreaks(std::string_view text) {
   std::string out;
   out.reserve(text.size() + text.size() / 16 + 16);
-  // Line breaks first.
   for (size_t i = 0; i < text.size(); ++i) {
     char c = text[i];
     if (c == '\r') {
@@ -19,6 +18,11 @@ std::string SplitTags(std::string_view text) {
       out += c;
     }
   }
+  return out;
+}
+
+std::string SplitTags(std::string_view text) {
+  const std::string out = NormalizeLineBreaks(text);
   // Then a break before every "<" that does not follow one, except at the very end.
   std::string result;
   result.reserve(out.size() + out.size() / 16 + 16);

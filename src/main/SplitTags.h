@@ -7,6 +7,9 @@
 
 namespace toravin {
 
+// Every line break as CR LF: a lone CR or a lone LF becomes CR LF.
+std::string NormalizeLineBreaks(std::string_view text);
+
 // Every line break normalised to CR LF (a lone CR or LF becomes CR LF), then CR LF inserted
 // before every "<" that is neither the first character, nor the last, nor preceded by a LF.
 std::string SplitTags(std::string_view text);

@@ -1,7 +1,6 @@
 // The fixture's site answers 404 for every path it was not given.
 #include "CrawlFixture.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -96,18 +95,7 @@ std::vector<std::string> CrawlFixture::RequestsFor(const std::string& path) {
   return m_requests[path];
 }
 
-std::vector<std::string> CrawlFixture::SavedFiles() const {
-  std::vector<std::string> names;
-  if (DIR* d = opendir(saveDir.c_str())) {
-    while (dirent* e = readdir(d)) {
-      std::string n = e->d_name;
-      if (n != "." && n != "..") names.push_back(n);
-    }
-    closedir(d);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
+std::vector<std::string> CrawlFixture::SavedFiles() const { return ListDirectory(saveDir); }
 
 std::string CrawlFixture::Saved(const std::string& name) const {
   return ReadFileBytes(saveDir + "/" + name);

@@ -1,7 +1,6 @@
 // File functions: "\" separators, CP932 names on a UTF-8 file system, replacing a file whole.
 #include "platform/FileSystem.h"
 
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -14,19 +13,6 @@ namespace {
 
 using test::ReadFileBytes;
 using test::TempDir;
-
-std::vector<std::string> Entries(const std::string& dir) {
-  std::vector<std::string> names;
-  if (DIR* d = opendir(dir.c_str())) {
-    while (dirent* e = readdir(d)) {
-      std::string n = e->d_name;
-      if (n != "." && n != "..") names.push_back(n);
-    }
-    closedir(d);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 TEST(FileSystem, NativePathMapsSeparatorsAndText) {
   EXPECT_EQ(NativePath("a\\b\\c.txt"), "a/b/c.txt");
@@ -54,10 +40,10 @@ TEST(FileSystem, ReplacingLeavesOnlyTheNewFile) {
   test::WriteFileBytes(path, "old contents");
   ASSERT_TRUE(WriteFileReplacing(path, "new"));
   EXPECT_EQ(ReadFileBytes(path), "new");
-  EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"ToraVin.ini"});
+  EXPECT_EQ(test::ListDirectory(dir.path()), std::vector<std::string>{"ToraVin.ini"});
   // A directory that does not exist: failure, nothing created.
   EXPECT_FALSE(WriteFileReplacing(dir.File("missing/ToraVin.ini"), "x"));
-  EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"ToraVin.ini"});
+  EXPECT_EQ(test::ListDirectory(dir.path()), std::vector<std::string>{"ToraVin.ini"});
 }
 
 // A write that runs out of room (here: the process's file-size limit) fails and leaves the old
@@ -79,7 +65,7 @@ TEST(FileSystem, FailedReplacementKeepsTheOldFile) {
   sigaction(SIGXFSZ, &old, nullptr);
   EXPECT_FALSE(written);
   EXPECT_EQ(ReadFileBytes(path), "old settings");
-  EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"ToraVin.ini"});
+  EXPECT_EQ(test::ListDirectory(dir.path()), std::vector<std::string>{"ToraVin.ini"});
 }
 
 TEST(FileSystem, ForceDirectoriesCreatesParents) {

@@ -1,6 +1,5 @@
 // The settings file byte for byte: the first-run image, the short/long text boundary, the work
 // list record, random stores written and read back, and saving next to an old file.
-#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <random>
@@ -146,18 +145,6 @@ TEST(SettingsFile, RandomStoresRoundTrip) {
   }
 }
 
-std::vector<std::string> Entries(const std::string& dir) {
-  std::vector<std::string> names;
-  if (DIR* d = opendir(dir.c_str())) {
-    while (dirent* e = readdir(d)) {
-      std::string n = e->d_name;
-      if (n != "." && n != "..") names.push_back(n);
-    }
-    closedir(d);
-  }
-  return names;
-}
-
 TEST(SettingsFile, SaveNeedsMoreFreeSpaceThanTheFileSize) {
   TempDir dir;
   std::string path = dir.File("ToraVin.ini");
@@ -174,7 +161,7 @@ TEST(SettingsFile, SaveNeedsMoreFreeSpaceThanTheFileSize) {
   store.FreeSpaceQuery = [] { return std::uint64_t{235}; };
   EXPECT_EQ(store.SaveSettings(path), TToraVinIniList::SaveResult::Saved);
   EXPECT_EQ(ReadFileBytes(path), FirstRunImage());
-  EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"ToraVin.ini"});
+  EXPECT_EQ(test::ListDirectory(dir.path()), std::vector<std::string>{"ToraVin.ini"});
   EXPECT_EQ(DiskFullSettingsText(),
             Utf8ToCp932("ディスクが一杯で初期設定ファイルを書き込めません。"));
 }

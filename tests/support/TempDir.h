@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace toravin::test {
 
@@ -24,6 +25,9 @@ class TempDir {
 // Reads a whole file; empty when it is missing.
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& data);
+
+// The names in a directory, sorted, without "." and "..".
+std::vector<std::string> ListDirectory(const std::string& path);
 
 // UTF-8 literal -> CP932 bytes, for readable expectations.
 std::string Sj(const std::string& utf8);
