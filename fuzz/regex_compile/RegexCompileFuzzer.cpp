@@ -14,8 +14,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     matcher.SetRegExp(pattern);
   } catch (const toravin::ERegExpParser&) {
   }
+  toravin::TTextMatcher fuzzy;
   try {
-    matcher.SetUseFuzzyCharDic(true);
+    fuzzy.SetUseFuzzyCharDic(true);
+    fuzzy.SetRegExp(pattern);
   } catch (const toravin::ERegExpParser&) {
   }
   return 0;

@@ -113,6 +113,26 @@ void TDfaTable::Build(const std::vector<TREDfaStateInfo>& states, int initial) {
   if (candidates != 1 || IsLeadByte(static_cast<unsigned char>(m_singleStartByte))) {
     m_singleStartByte = -1;
   }
+  // The forced prefix: follow states that do not accept, have no anchor steps and exactly one
+  // step on one plain single-byte character.
+  m_prefix.clear();
+  int s = initial;
+  while (m_prefix.size() < kMaxPrefix) {
+    const auto& info = states[static_cast<std::size_t>(s)];
+    if (info.accepting || info.headTarget >= 0 || info.tailTarget >= 0 ||
+        info.transitions.size() != 1) {
+      break;
+    }
+    const auto& t = info.transitions[0];
+    if (t.start != t.end || t.start == 0 || t.start >= 256 ||
+        IsLeadByte(static_cast<unsigned char>(t.start))) {
+      break;
+    }
+    m_prefix.push_back(static_cast<char>(t.start));
+    s = t.target;
+  }
+  m_prefixRow = static_cast<std::int32_t>(static_cast<std::size_t>(s) * m_width);
+  m_prefixAccepts = states[static_cast<std::size_t>(s)].accepting;
 }
 
 }  // namespace toravin

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "regex/CharCodes.h"
@@ -58,6 +59,12 @@ class TDfaTable {
   // The one single-byte character that can begin a match, or -1 when there are several (or a
   // double-byte one). Literal-prefixed patterns such as the link patterns have one.
   int SingleStartByte() const { return m_singleStartByte; }
+  // The single-byte characters every match begins with (up to kMaxPrefix; "<A" for the anchor
+  // link pattern), the walk row after them, and whether that state accepts.
+  static constexpr std::size_t kMaxPrefix = 16;
+  const std::string& Prefix() const { return m_prefix; }
+  std::int32_t PrefixRow() const { return m_prefixRow; }
+  bool PrefixAccepts() const { return m_prefixAccepts; }
 
  private:
   int WideClass(TReCode code) const;
@@ -73,6 +80,9 @@ class TDfaTable {
   std::vector<int> m_tail;
   std::array<std::uint8_t, 256> m_startByte{};
   int m_singleStartByte = -1;
+  std::string m_prefix;
+  std::int32_t m_prefixRow = 0;
+  bool m_prefixAccepts = false;
   int m_initial = 0;
 };
 

@@ -52,10 +52,8 @@ const char* TLineMatcher::MatchAt(const char* p, int state) const {
 namespace {
 
 // The longest match from q in the table's initial state, or nullptr.
-inline const unsigned char* WalkFrom(const TDfaTable& table, const unsigned char* q) {
-  std::int32_t row = table.InitialRow();
-  const unsigned char* cursor = q;
-  const unsigned char* best = table.Accepting(table.Initial()) ? q : nullptr;
+inline const unsigned char* WalkRow(const TDfaTable& table, std::int32_t row,
+                                    const unsigned char* cursor, const unsigned char* best) {
   for (;;) {
     TReCode c = ReadSubjectChar(cursor);
     if (c == 0) return best;
@@ -64,6 +62,21 @@ inline const unsigned char* WalkFrom(const TDfaTable& table, const unsigned char
     if (cell & 1) best = cursor;
     row = cell >> 1;
   }
+}
+
+inline const unsigned char* WalkFrom(const TDfaTable& table, const unsigned char* q) {
+  return WalkRow(table, table.InitialRow(), q, table.Accepting(table.Initial()) ? q : nullptr);
+}
+
+// The walk from q when q begins with the table's prefix: compared byte by byte (a mismatch,
+// the terminating NUL included, ends it), then the DFA from the state after the prefix.
+inline const unsigned char* WalkAfterPrefix(const TDfaTable& table, const unsigned char* q) {
+  const std::string& prefix = table.Prefix();
+  for (std::size_t k = 1; k < prefix.size(); ++k) {
+    if (q[k] != static_cast<unsigned char>(prefix[k])) return nullptr;
+  }
+  const unsigned char* after = q + prefix.size();
+  return WalkRow(table, table.PrefixRow(), after, table.PrefixAccepts() ? after : nullptr);
 }
 
 }  // namespace
@@ -87,7 +100,7 @@ bool TLineMatcher::SearchPlain(const char* text, const char*& start, const char*
       std::size_t leads = 0;
       for (const unsigned char* b = j; b > q && IsLeadByte(b[-1]); --b) ++leads;
       if (leads % 2 == 0) {
-        if (const unsigned char* best = WalkFrom(table, j)) {
+        if (const unsigned char* best = WalkAfterPrefix(table, j)) {
           start = C(j);
           end = C(best);
           return true;

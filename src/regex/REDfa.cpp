@@ -26,13 +26,23 @@ struct LabelHash {
 
 }  // namespace
 
-TRE_NFAStateSet TRE_DFA::Closure(TRE_NFAStateSet set) const {
+void TRE_DFA::Charge(std::size_t steps) {
+  m_steps += steps;
+  if (m_steps > kMaxDfaBuildSteps) {
+    throw ERegExpParser(Sjis("正規表現が複雑すぎます（DFAの構築手順が上限の20000000を超えました）"),
+                        0);
+  }
+}
+
+TRE_NFAStateSet TRE_DFA::Closure(TRE_NFAStateSet set) {
   std::vector<int> stack;
   set.ForEach([&](int k) { stack.push_back(k); });
   while (!stack.empty()) {
     int k = stack.back();
     stack.pop_back();
-    for (const auto& t : m_nfa->Transitions(k)) {
+    const auto& list = m_nfa->Transitions(k);
+    Charge(list.size() + 1);
+    for (const auto& t : list) {
       if (t.label.kind == TRELabelKind::Empty && !set.Has(t.target)) {
         set.Include(t.target);
         stack.push_back(t.target);
@@ -75,6 +85,7 @@ void TRE_DFA::Build() {
   m_sets.clear();
   m_hashes.clear();
   m_buckets.assign(kFirstBucketCount, {});
+  m_steps = 0;
   m_lineHead = m_nfa->LineHead();
   m_lineTail = m_nfa->LineTail();
   const int n = m_nfa->StateCount();
@@ -94,6 +105,7 @@ void TRE_DFA::Build() {
     moveByLabel.clear();
     m_sets[done].ForEach([&](int k) {
       const auto& list = m_nfa->Transitions(k);
+      Charge(list.size() + 1);
       for (auto t = list.rbegin(); t != list.rend(); ++t) {  // newest first
         if (t->label.kind == TRELabelKind::Empty) continue;
         auto [it, added] = moveByLabel.emplace(t->label, moves.size());

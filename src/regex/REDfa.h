@@ -3,6 +3,7 @@
 // kMaxDfaStates; a pattern that needs more is refused with ERegExpParser.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "regex/DfaTable.h"
@@ -14,6 +15,9 @@ namespace toravin {
 // Most states a DFA may have. Patterns such as "(a|b)*a(a|b)(a|b)..." double their states with
 // every further "(a|b)"; the limit turns that into an error instead of a hang.
 constexpr int kMaxDfaStates = 10000;
+// Most NFA steps the construction may look at (each member's steps, for every state built).
+// Few states over a huge NFA cost as much as many states; this bounds both.
+constexpr std::uint64_t kMaxDfaBuildSteps = 20000000;
 
 class TRE_DFA {
  public:
@@ -33,7 +37,7 @@ class TRE_DFA {
   const TDfaTable& Table() const { return m_table; }
 
  private:
-  TRE_NFAStateSet Closure(TRE_NFAStateSet set) const;
+  TRE_NFAStateSet Closure(TRE_NFAStateSet set);
   int FindOrAdd(TRE_NFAStateSet set);
 
   const TRE_NFA* m_nfa;
@@ -42,6 +46,9 @@ class TRE_DFA {
   std::vector<TRE_NFAStateSet> m_sets;
   std::vector<std::size_t> m_hashes;
   std::vector<std::vector<int>> m_buckets;
+  void Charge(std::size_t steps);
+
+  std::uint64_t m_steps = 0;
   bool m_lineHead = false;
   bool m_lineTail = false;
   TDfaTable m_table;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <utility>
 #include <vector>
 
@@ -160,6 +161,37 @@ TEST(DfaLimitTest, ExplodingPatternIsRefusedWithTheLimitNamed) {
     EXPECT_EQ(std::string(e.what()),
               Sj("正規表現が複雑すぎます（DFAの状態数が上限の10000を超えました）"));
     EXPECT_EQ(e.ErrorPosition, 0u);
+  }
+}
+
+TEST(DfaLimitTest, HugeWorkOverFewStatesIsRefused) {
+  // Found by the fuzzer: a few literal characters among hundreds of ".*" multiply the subsets.
+  const char* source = std::getenv("TORAVIN_SOURCE_DIR");
+  ASSERT_NE(source, nullptr);
+  const std::string pattern = test::ReadFileBytes(
+      std::string(source) + "/fuzz/regex_compile/corpus/timeout_dotstar_groups");
+  ASSERT_EQ(pattern.size(), 3600u);
+  TREParser parser(pattern);
+  parser.Parse();
+  TRE_NFA nfa(parser);
+  nfa.Build();
+  TRE_DFA dfa(nfa);
+  try {
+    dfa.Build();
+    ADD_FAILURE();
+  } catch (const ERegExpParser& e) {
+    EXPECT_EQ(std::string(e.what()),
+              Sj("正規表現が複雑すぎます（DFAの構築手順が上限の20000000を超えました）"));
+  }
+}
+
+TEST(NfaTest, ReservedCodesSpelledInAPatternAreOrdinaryCharacters) {
+  for (const char* p : {"\\xFFFD", "\\xFFFE", "\\xFFFF", "a\\xFFFE"}) {
+    auto dfa = CompileDfa(p);
+    EXPECT_FALSE(dfa->LineHead()) << p;
+    EXPECT_FALSE(dfa->LineTail()) << p;
+    EXPECT_FALSE(AcceptsWhole(*dfa, "")) << p;  // not an empty step either
+    EXPECT_EQ(dfa->State(dfa->Initial()).transitions.size(), 1u) << p;
   }
 }
 
