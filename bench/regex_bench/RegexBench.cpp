@@ -138,19 +138,19 @@ int main() {
   std::vector<Hit> ours(lines.size() * 2);
   std::vector<Hit> glibc(lines.size() * 2);
 
-  // The text matcher with each pattern set once, then searched in every line: the same work
-  // the peers do with their precompiled patterns.
-  TTextMatcher matcher;
+  // Two text matchers, one per pattern, each set once: the same work the peers do with their
+  // two precompiled patterns, line by line.
+  TTextMatcher anchorMatcher;
+  TTextMatcher imageMatcher;
+  anchorMatcher.SetRegExp(kAnchor);
+  imageMatcher.SetRegExp(kImage);
   double tOurs = BestSeconds([&] {
-    matcher.SetRegExp(kAnchor);
     for (std::size_t i = 0; i < lines.size(); ++i) {
-      matcher.Match(lines[i], ours[2 * i].pos, ours[2 * i].len);
-    }
-    matcher.SetRegExp(kImage);
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-      matcher.Match(lines[i], ours[2 * i + 1].pos, ours[2 * i + 1].len);
+      anchorMatcher.Match(lines[i], ours[2 * i].pos, ours[2 * i].len);
+      imageMatcher.Match(lines[i], ours[2 * i + 1].pos, ours[2 * i + 1].len);
     }
   });
+  TTextMatcher matcher;
   // As link extraction calls it: both patterns set again for every line (cache hits).
   std::vector<Hit> oursPerLine(lines.size() * 2);
   double tOursPerLine = BestSeconds([&] {

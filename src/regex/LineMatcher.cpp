@@ -82,6 +82,11 @@ inline const unsigned char* WalkAfterPrefix(const TDfaTable& table, const unsign
 }  // namespace
 
 bool TLineMatcher::SearchPlain(const char* text, const char*& start, const char*& end) const {
+  return SearchPlain(text, std::strlen(text), start, end);
+}
+
+bool TLineMatcher::SearchPlain(const char* text, std::size_t length, const char*& start,
+                               const char*& end) const {
   start = end = nullptr;
   const TDfaTable& table = Dfa().Table();
   const unsigned char* q = U(text);
@@ -92,11 +97,15 @@ bool TLineMatcher::SearchPlain(const char* text, const char*& start, const char*
     return true;
   }
   if (const int single = table.SingleStartByte(); single >= 0) {
-    // Only one byte value can begin a match: let strchr find it, then make sure it begins a
-    // character (an odd run of lead bytes right before it makes it a trail byte).
+    // Only one byte value can begin a match: let memchr find it, then make sure it lies before
+    // the first NUL and begins a character (an odd run of lead bytes right before it makes it a
+    // trail byte). Without such a byte there is no match, wherever the text ends.
+    const unsigned char* limit = q + length;
     for (;;) {
-      const unsigned char* j = *q == single ? q : U(std::strchr(C(q), single));
+      const unsigned char* j =
+          *q == single ? q : static_cast<const unsigned char*>(std::memchr(q, single, limit - q));
       if (j == nullptr) return false;
+      if (j != q && std::memchr(q, 0, j - q) != nullptr) return false;
       std::size_t leads = 0;
       for (const unsigned char* b = j; b > q && IsLeadByte(b[-1]); --b) ++leads;
       if (leads % 2 == 0) {

@@ -4,6 +4,7 @@
 // the end counts as a one-byte character, so no search reads beyond the terminating NUL.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "regex/RegularExpression.h"
@@ -25,6 +26,10 @@ class TLineMatcher : public TRegularExpression {
   // Each search sets start and end (end is after the last matched byte) or both to nullptr.
   // For patterns without anchors: the first position with a match, and there the longest.
   bool SearchPlain(const char* text, const char*& start, const char*& end) const;
+  // The same with the text's length known (text[length] must be NUL; an earlier NUL still
+  // ends the text).
+  bool SearchPlain(const char* text, std::size_t length, const char*& start,
+                   const char*& end) const;
   // For patterns with "^" or "$": the start of the text is a line start.
   bool SearchAnchored(const char* text, const char*& start, const char*& end) const;
   // As SearchAnchored, but the first position is not a line start.

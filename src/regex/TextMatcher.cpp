@@ -32,7 +32,7 @@ void TTextMatcher::AddSynonymDic(const TREDictionary& dictionary) {
 int TTextMatcher::Match(const std::string& S, int& Pos, int& Len) const {
   const char* start = nullptr;
   const char* end = nullptr;
-  if (!Search(S.c_str(), start, end)) {
+  if (!Search(S.c_str(), S.size(), start, end)) {
     Pos = Len = 0;
     return 0;
   }
@@ -57,7 +57,7 @@ int TTextMatcher::GSub(const std::string& Repl, std::string& S) const {
   const std::size_t size = S.size();
   const char* start = nullptr;
   const char* end = nullptr;
-  if (!Search(base, start, end)) return 0;
+  if (!Search(base, size, start, end)) return 0;
   if (*base == 0) {  // an empty match in an empty text
     S = ExpandReplacement(Repl, {});
     return 1;
@@ -83,8 +83,8 @@ int TTextMatcher::GSub(const std::string& Repl, std::string& S) const {
     const char last = base[to - 1];
     rest = to;
     if (rest >= size) break;
-    const bool found =
-        last == '\n' ? Search(base + rest, start, end) : SearchFrom(base + rest, start, end);
+    const bool found = last == '\n' ? Search(base + rest, size - rest, start, end)
+                                    : SearchFrom(base + rest, start, end);
     if (!found) break;
   }
   out.append(base + rest, size - rest);

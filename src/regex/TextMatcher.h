@@ -48,8 +48,8 @@ class TTextMatcher : public TLineMatcher {
   bool UsesAnchoredSearch() const { return m_anchored; }
 
  private:
-  bool Search(const char* text, const char*& start, const char*& end) const {
-    return m_anchored ? SearchAnchored(text, start, end) : SearchPlain(text, start, end);
+  bool Search(const char* text, std::size_t length, const char*& start, const char*& end) const {
+    return m_anchored ? SearchAnchored(text, start, end) : SearchPlain(text, length, start, end);
   }
 
   bool m_anchored = false;
