@@ -13,6 +13,7 @@
 #include "net/UUProcessor.h"
 #include "net/UrlEncoder.h"
 #include "platform/FileSystem.h"
+#include "platform/MemoryAdvice.h"
 
 namespace toravin {
 namespace {
@@ -240,6 +241,7 @@ void THttpClient::ReserveBody() {
   if (ContentLength <= 0 || ContentLength > kMaxBodyReserve) return;
   try {
     Body.reserve(static_cast<std::size_t>(ContentLength));
+    AdviseHugePages(Body.data(), Body.capacity());
   } catch (const std::exception&) {
     // A length the machine cannot hold is only a hint; the body grows as it arrives.
   }

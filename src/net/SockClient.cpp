@@ -354,6 +354,7 @@ void TSockClient::CaptureString(std::string& text, std::int64_t maximum) {
   std::size_t filled = 0;
   // The room is opened in steps, so an announced length that never arrives costs no memory.
   constexpr std::size_t kDirectStep = std::size_t{4} << 20;
+  constexpr std::size_t kDirectReceive = std::size_t{4} << 20;
   bool direct = text.capacity() >= 2 * kIoBufferSize;
   if (direct) text.resize(std::min(text.capacity(), kDirectStep));
   ScopeExit trim([&] {
@@ -369,7 +370,10 @@ void TSockClient::CaptureString(std::string& text, std::int64_t maximum) {
       }
     }
     char* target = direct ? text.data() + filled : buf;
-    std::int64_t n = m_stream ? m_stream->Receive(target, kIoBufferSize, false) : -kWsaNotConnected;
+    // Straight into the string, take as much as the opened room allows (up to kDirectReceive):
+    // fewer, larger receives let the kernel fill the fresh pages in long runs.
+    std::size_t want = direct ? std::min(text.size() - filled, kDirectReceive) : kIoBufferSize;
+    std::int64_t n = m_stream ? m_stream->Receive(target, want, false) : -kWsaNotConnected;
     if (n == 0) break;
     if (n > 0) {
       if (!direct) text.append(buf, static_cast<std::size_t>(n));
