@@ -341,6 +341,29 @@ std::string TSockClient::ReadLn() {
   throw EAbortError("Socket readln aborted");
 }
 
+// One pass of a capture loop: receives up to `want` bytes into `target`, hands the count to
+// `consume`, then reports the packet and restarts the time-out; with nothing to read yet it
+// waits one slice. Pumps either way. Returns false when the stream has ended.
+template <typename Consume>
+bool TSockClient::CaptureStep(char* target, std::size_t want, Consume&& consume) {
+  std::int64_t n = m_stream ? m_stream->Receive(target, want, false) : -kWsaNotConnected;
+  if (n == 0) return false;
+  if (n > 0) {
+    consume(static_cast<std::size_t>(n));
+    BytesReceived += n;
+    if (OnPacketRecvd) OnPacketRecvd(*this);
+    TimerOff();
+    TimerOn();
+  } else {
+    LastErrorCode = static_cast<int>(-n);
+    if (LastErrorCode == kWsaNotConnected) return false;
+    CheckSocketError(LastErrorCode);
+    m_stream->WaitReadable(kWaitSliceMs);
+  }
+  Pump();
+  return true;
+}
+
 void TSockClient::CaptureString(std::string& text, std::int64_t maximum) {
   ReportStatus(8, "Capture String");
   text.clear();
@@ -373,22 +396,11 @@ void TSockClient::CaptureString(std::string& text, std::int64_t maximum) {
     // Straight into the string, take as much as the opened room allows (up to kDirectReceive):
     // fewer, larger receives let the kernel fill the fresh pages in long runs.
     std::size_t want = direct ? std::min(text.size() - filled, kDirectReceive) : kIoBufferSize;
-    std::int64_t n = m_stream ? m_stream->Receive(target, want, false) : -kWsaNotConnected;
-    if (n == 0) break;
-    if (n > 0) {
-      if (!direct) text.append(buf, static_cast<std::size_t>(n));
-      filled += static_cast<std::size_t>(n);
-      BytesReceived += n;
-      if (OnPacketRecvd) OnPacketRecvd(*this);
-      TimerOff();
-      TimerOn();
-    } else {
-      LastErrorCode = static_cast<int>(-n);
-      if (LastErrorCode == kWsaNotConnected) break;
-      CheckSocketError(LastErrorCode);
-      m_stream->WaitReadable(kWaitSliceMs);
-    }
-    Pump();
+    bool more = CaptureStep(target, want, [&](std::size_t n) {
+      if (!direct) text.append(buf, n);
+      filled += n;
+    });
+    if (!more) break;
   }
   if (Canceled) {
     Canceled = false;
@@ -405,24 +417,12 @@ void TSockClient::CaptureFile(const std::string& fileName) {
   ScopeExit off([this] { TimerOff(); });
   char* buf = m_ioBuffer.data();
   while (!Canceled) {
-    std::int64_t n = m_stream ? m_stream->Receive(buf, kIoBufferSize, false) : -kWsaNotConnected;
-    if (n == 0) break;
-    if (n > 0) {
-      if (std::fwrite(buf, 1, static_cast<std::size_t>(n), file.get()) !=
-          static_cast<std::size_t>(n)) {
+    bool more = CaptureStep(buf, kIoBufferSize, [&](std::size_t n) {
+      if (std::fwrite(buf, 1, n, file.get()) != n) {
         throw std::runtime_error("Cannot write file \"" + fileName + "\"");
       }
-      BytesReceived += n;
-      if (OnPacketRecvd) OnPacketRecvd(*this);
-      TimerOff();
-      TimerOn();
-    } else {
-      LastErrorCode = static_cast<int>(-n);
-      if (LastErrorCode == kWsaNotConnected) break;
-      CheckSocketError(LastErrorCode);
-      m_stream->WaitReadable(kWaitSliceMs);
-    }
-    Pump();
+    });
+    if (!more) break;
   }
   if (std::fclose(file.release()) != 0) {
     throw std::runtime_error("Cannot write file \"" + fileName + "\"");

@@ -122,6 +122,8 @@ class TSockClient {
   void InitializeSocket();
   bool StreamOpen() const { return m_stream && m_stream->IsOpen(); }
   std::int64_t SendSome(const char* bytes, std::size_t count, bool pumping);
+  template <typename Consume>
+  bool CaptureStep(char* target, std::size_t want, Consume&& consume);
 
   TThreadTimer m_timer;
   std::unique_ptr<TByteStream> m_stream;
