@@ -111,12 +111,22 @@ def main():
             check("lha x gives exactly the expected files, byte for byte", got == expected,
                   f"\n got {sorted(got)}\nwant {sorted(expected)}")
 
-            # Continue with nothing pending ends at once as complete; the settings file survives.
-            run = subprocess.run([args.headless, "--ini", os.path.join(work, "ToraVin.ini"),
-                                  "--continue", "--no-pauses"], capture_output=True, text=True,
-                                 timeout=60, cwd=work)
-            check("continue with an empty list", run.returncode == 0 and
-                  "box: information: ダウンロード完了" in run.stdout, run.stdout)
+            # Continue resumes a stored work list, resolving relative entries against the URL.
+            save = os.path.join(work, "save-continue")
+            os.mkdir(save)
+            ini = os.path.join(work, "ToraVin.ini")
+            with open(ini, "wb") as f:
+                f.write(tori.settings_image({**base, "TargetDir": save},
+                                            [("top0.jpg", base["TargetURL"])]))
+            run = subprocess.run([args.headless, "--ini", ini, "--continue", "--no-pauses"],
+                                 capture_output=True, text=True, timeout=60, cwd=work)
+            check("continue fetches the stored entry", run.returncode == 0 and
+                  files_in(save) == {"top0.jpg": expected["top0.jpg"]}, run.stdout[-1500:])
+            # Nothing pending: the window offers no Continue button, so no run starts.
+            run = subprocess.run([args.headless, "--ini", ini, "--continue", "--no-pauses"],
+                                 capture_output=True, text=True, timeout=60, cwd=work)
+            check("continue with an empty list does not start", run.returncode == 1 and
+                  "box:" not in run.stdout, run.stdout)
             usage = subprocess.run([args.headless, "--bogus"], capture_output=True)
             check("usage error exits 2", usage.returncode == 2)
         finally:

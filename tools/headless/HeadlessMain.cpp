@@ -82,9 +82,11 @@ int main(int argc, char** argv) {
   TMainForm mainForm(form, dialogs, options);
   mainForm.Guarded([&] { mainForm.FormCreate(); });
   const size_t before = dialogs.records().size();
-  if (resume) {
+  // A button the window would not offer (Continue with nothing pending, or both run buttons
+  // after a faulty settings file) is not pressed: the run does not start.
+  if (resume && form.ContinueButton.Enabled && form.ContinueButton.Visible) {
     mainForm.Guarded([&] { mainForm.ContinueButtonClick(); });
-  } else {
+  } else if (!resume && form.DownLoadButton.Enabled && form.DownLoadButton.Visible) {
     mainForm.Guarded([&] { mainForm.DownLoadButtonClick(); });
   }
   // The run's outcome is the last box it showed.
