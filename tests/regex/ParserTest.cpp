@@ -149,13 +149,8 @@ TEST(NfaTest, LiteralCaretTakesPartInTheDisjointPass) {
 TEST(DfaLimitTest, ExplodingPatternIsRefusedWithTheLimitNamed) {
   std::string pattern = "(a|b)*a";
   for (int i = 0; i < 16; ++i) pattern += "(a|b)";
-  TREParser parser(pattern);
-  parser.Parse();
-  TRE_NFA nfa(parser);
-  nfa.Build();
-  TRE_DFA dfa(nfa);
   try {
-    dfa.Build();
+    CompileDfa(pattern);
     ADD_FAILURE();
   } catch (const ERegExpParser& e) {
     EXPECT_EQ(std::string(e.what()),
@@ -172,13 +167,8 @@ TEST(DfaLimitTest, HugeWorkOverFewStatesIsRefused) {
   const std::string pattern =
       test::ReadFileBytes(source + "/fuzz/regex_compile/corpus/timeout_dotstar_groups");
   ASSERT_EQ(pattern.size(), 3600u);
-  TREParser parser(pattern);
-  parser.Parse();
-  TRE_NFA nfa(parser);
-  nfa.Build();
-  TRE_DFA dfa(nfa);
   try {
-    dfa.Build();
+    CompileDfa(pattern);
     ADD_FAILURE();
   } catch (const ERegExpParser& e) {
     EXPECT_EQ(std::string(e.what()),
