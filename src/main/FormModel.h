@@ -4,6 +4,7 @@
 // edits back, and tests assert on it.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -14,6 +15,15 @@ namespace toravin {
 struct Bounds {
   int left = 0, top = 0, width = 0, height = 0;
   bool operator==(const Bounds&) const = default;
+};
+
+// The transfer in progress, for the window's progress bar: bytes received and the announced length
+// (0: unknown).
+struct TransferProgress {
+  bool Active = false;
+  std::int64_t Received = 0;
+  std::int64_t Total = 0;
+  bool operator==(const TransferProgress&) const = default;
 };
 
 struct Control {
@@ -42,6 +52,7 @@ class TFormModel {
   Control Exit1;  // the File menu's exit item
   LineList HeaderMemo;
   LineList BodyMemo;
+  TransferProgress Progress;
 
   const std::string& StatusText() const { return m_status; }
   // Sets the status bar's text; the listener hears every change.

@@ -5,6 +5,7 @@
 #include "main/MainForm.h"
 
 #include <exception>
+#include <optional>
 
 #include "archive/ArchiveMessages.h"
 #include "archive/WaitWhileBusy.h"
@@ -175,6 +176,19 @@ void TMainForm::UseLhaCheckBoxClick() {
   m_form.Label5.Enabled = m_form.UseLhaCheckBox.Checked;
 }
 
+void TMainForm::ReferenceButtonClick() {
+  std::optional<std::string> path =
+      m_dialogs.SaveFileName(Sjis("圧縮ファイル|*.lzh|すべてのファイル|*.*"), "lzh",
+                             Sjis("保存する圧縮ファイルの名前"), m_form.DirectoryEdit.Text);
+  if (!path) return;
+  const size_t cut = FileNameStart(*path);
+  std::string dir = path->substr(0, cut);
+  // The directory without its separator, except where the separator is all there is (the root).
+  if (cut > 1 && dir[cut - 2] != ':') dir.pop_back();
+  m_form.LhaFileEdit.Text = path->substr(cut);
+  m_form.DirectoryEdit.Text = dir;
+}
+
 // ---- the run buttons ----
 
 bool TMainForm::DirectoryCheck() {
@@ -204,7 +218,25 @@ void TMainForm::Fetch(const std::string& url) {
   HttpClient1.Get(url);
 }
 
+namespace {
+// Marks a run button's click as active for as long as it is handled.
+class RunScope {
+ public:
+  explicit RunScope(bool& flag) : m_flag(flag) { m_flag = true; }
+  ~RunScope() { m_flag = false; }
+  RunScope(const RunScope&) = delete;
+  RunScope& operator=(const RunScope&) = delete;
+
+ private:
+  bool& m_flag;
+};
+}  // namespace
+
 void TMainForm::DownLoadButtonClick() {
+  // A run never starts inside a run: the nested one would take over the client and the list that
+  // the outer one is still working on.
+  if (m_running) return;
+  RunScope scope(m_running);
   TToraVinIniList& s = *m_settings;
   if (!s.JPGDownLoad && !s.GIFDownLoad && !s.ZIPDownLoad && !s.HTMLDownLoad) {
     ShowMessageBox(Sjis("ダウンロードをするファイルの種類が選択されていません。"),
@@ -248,6 +280,8 @@ void TMainForm::DownLoadButtonClick() {
 }
 
 void TMainForm::ContinueButtonClick() {
+  if (m_running) return;
+  RunScope scope(m_running);
   if (!DirectoryCheck()) return;
   Aborted = false;
   PrepareTransfer();
@@ -264,6 +298,7 @@ void TMainForm::DownLoadAbortButtonClick() {
 
 void TMainForm::AbortDownLoad() {
   Aborted = true;
+  m_form.Progress = {};
   if (HttpClient1.Connected) HttpClient1.Disconnect();
   ShowIdleButtons();
   m_form.SetStatusText(Sjis("中断しました。"));
@@ -296,6 +331,7 @@ void TMainForm::RunWorkList() {
     }
     Archive.EndPacking();
     if (HttpClient1.Connected) HttpClient1.Disconnect();
+    f.Progress = {};
   };
   for (Control* c : {&f.UseLhaCheckBox, &f.LhaFileEdit, &f.Label5, &f.AddressEdit, &f.DirectoryEdit,
                      &f.Button2, &f.ReferenceButton}) {
@@ -381,9 +417,13 @@ void TMainForm::HttpClient1Connect() {
   m_form.DirectoryEdit.ReadOnly = true;
   m_form.ContinueButton.Enabled = false;
   m_form.ContinueButton.Visible = false;
+  m_form.Progress = {true, 0, 0};
 }
 
-void TMainForm::HttpClient1Disconnect() { m_form.Exit1.Enabled = true; }
+void TMainForm::HttpClient1Disconnect() {
+  m_form.Exit1.Enabled = true;
+  m_form.Progress = {};
+}
 
 void TMainForm::HttpClient1ConnectionFailed() {
   AbortDownLoad();
@@ -391,6 +431,7 @@ void TMainForm::HttpClient1ConnectionFailed() {
 }
 
 void TMainForm::HttpClient1PacketRecvd() {
+  m_form.Progress = {true, HttpClient1.BytesReceived, HttpClient1.ContentLength};
   m_form.SetStatusText(FileNamePart(CurrentUrl) + "  ( " +
                        std::to_string(HttpClient1.BytesReceived) + " / " +
                        std::to_string(HttpClient1.ContentLength) + " )");

@@ -52,6 +52,9 @@ class TMainForm {
   void ContinueButtonClick();
   void DownLoadAbortButtonClick();
   void UseLhaCheckBoxClick();
+  // "参照": asks for the archive's name; the chosen file's name goes into LhaFileEdit and its
+  // directory into DirectoryEdit.
+  void ReferenceButtonClick();
   // The work-list memo's pop-up menu.
   void UrlPasteClick();
   void ClearMemoClick();
@@ -97,6 +100,10 @@ class TMainForm {
   // and the program goes on.
   void Guarded(const std::function<void()>& handler);
 
+  // A Download or Continue click is being handled: a run is active, and every way into another
+  // run is closed until it returns.
+  bool Running() const { return m_running; }
+
   // Crawl-run state.
   std::string CurrentUrl;
   std::string CurrentReferer;
@@ -135,6 +142,7 @@ class TMainForm {
   Dialogs& m_dialogs;
   Options m_options;
   std::unique_ptr<TToraVinIniList> m_settings;
+  bool m_running = false;
 };
 
 }  // namespace toravin

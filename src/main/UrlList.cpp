@@ -34,7 +34,9 @@ void TMainForm::UrlPasteClick() {
       break;
     }
   }
-  if (m_settings->Count() > 0) {
+  // While a run is active its end shows Continue when entries remain; offering it now would let
+  // a second run start inside the first.
+  if (m_settings->Count() > 0 && !m_running) {
     m_form.ContinueButton.Enabled = true;
     m_form.ContinueButton.Visible = true;
   }

@@ -12,6 +12,7 @@
 
 #include "net/UUProcessor.h"
 #include "net/UrlEncoder.h"
+#include "platform/Cp932.h"
 #include "platform/FileSystem.h"
 #include "platform/MemoryAdvice.h"
 
@@ -172,6 +173,14 @@ void THttpClient::Abort() {
 // --- commands ---
 
 void THttpClient::Run(CmdType cmd, const std::string& url) {
+  // A handler that runs nested inside this command's waits must not start another one: it would
+  // replace the request, the reply and the body that the outer command's handlers still read.
+  if (m_inCommand) throw ESockError(Sjis("HTTP クライアントは、ほかの要求を処理中です。"));
+  m_inCommand = true;
+  struct Leave {
+    bool& flag;
+    ~Leave() { flag = false; }
+  } leave{m_inCommand};
   RequestURL = url;
   CurrentCmd = cmd;
   RunCommand();

@@ -82,6 +82,8 @@ class THttpClient : public TSockClient {
   bool EncodeUploadData = true;
 
   void Abort() override;
+  // A command is running: its events are being raised, or it waits for the network.
+  bool InCommand() const { return m_inCommand; }
 
   // Commands.
   virtual void Options(const std::string& url);
@@ -114,6 +116,7 @@ class THttpClient : public TSockClient {
   void Run(CmdType cmd, const std::string& url);
   void ReserveBody();
   bool m_locationSeen = false;  // the current reply carried a Location header
+  bool m_inCommand = false;     // a command is running (its handlers run nested inside it)
 };
 
 }  // namespace toravin

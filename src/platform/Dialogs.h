@@ -44,9 +44,12 @@ class Dialogs {
                                std::string_view defaultText) = 0;
 
   // A file-save dialog with a filter ("text|pattern|text|pattern") and a default extension that
-  // is appended to a name typed without one. Returns the chosen path, or nothing when cancelled.
+  // is appended to a name typed without one; a title and an initial directory where given (the
+  // platform's own otherwise). Returns the chosen path, or nothing when cancelled.
   virtual std::optional<std::string> SaveFileName(std::string_view filter,
-                                                  std::string_view defaultExt) = 0;
+                                                  std::string_view defaultExt,
+                                                  std::string_view title = {},
+                                                  std::string_view initialDir = {}) = 0;
 
   // The clipboard's plain text, or nothing when it holds no text.
   virtual std::optional<std::string> ClipboardText() = 0;

@@ -17,11 +17,11 @@ std::vector<std::string> RecordingDialogs::BoxTexts() const {
   return texts;
 }
 
-void RecordingDialogs::PlayKindSound(MsgDlgType kind) { Add({Call::Sound, kind, {}, 0}); }
+void RecordingDialogs::PlayKindSound(MsgDlgType kind) { Add({Call::Sound, kind, {}, 0, {}, {}}); }
 
 ModalResult RecordingDialogs::MessageDlg(std::string_view text, MsgDlgType kind,
                                          MsgDlgButtons buttons, int) {
-  Add({Call::MessageDlg, kind, std::string(text), buttons});
+  Add({Call::MessageDlg, kind, std::string(text), buttons, {}, {}});
   if (!messageAnswers.empty()) {
     ModalResult r = messageAnswers.front();
     messageAnswers.pop_front();
@@ -31,23 +31,25 @@ ModalResult RecordingDialogs::MessageDlg(std::string_view text, MsgDlgType kind,
 }
 
 void RecordingDialogs::ShowMessage(std::string_view text) {
-  Add({Call::ShowMessage, MsgDlgType::mtCustom, std::string(text), mbOK});
+  Add({Call::ShowMessage, MsgDlgType::mtCustom, std::string(text), mbOK, {}, {}});
 }
 
-void RecordingDialogs::Beep() { Add({Call::Beep, MsgDlgType::mtCustom, {}, 0}); }
+void RecordingDialogs::Beep() { Add({Call::Beep, MsgDlgType::mtCustom, {}, 0, {}, {}}); }
 
 std::string RecordingDialogs::InputBox(std::string_view, std::string_view prompt,
                                        std::string_view defaultText) {
-  Add({Call::InputBox, MsgDlgType::mtCustom, std::string(prompt), 0});
+  Add({Call::InputBox, MsgDlgType::mtCustom, std::string(prompt), 0, {}, {}});
   if (inputAnswers.empty()) return std::string(defaultText);
   std::string answer = std::move(inputAnswers.front());
   inputAnswers.pop_front();
   return answer;
 }
 
-std::optional<std::string> RecordingDialogs::SaveFileName(std::string_view filter,
-                                                          std::string_view) {
-  Add({Call::SaveFileName, MsgDlgType::mtCustom, std::string(filter), 0});
+std::optional<std::string> RecordingDialogs::SaveFileName(std::string_view filter, std::string_view,
+                                                          std::string_view title,
+                                                          std::string_view initialDir) {
+  Add({Call::SaveFileName, MsgDlgType::mtCustom, std::string(filter), 0, std::string(title),
+       std::string(initialDir)});
   if (saveAnswers.empty()) return std::nullopt;
   std::optional<std::string> answer = std::move(saveAnswers.front());
   saveAnswers.pop_front();
@@ -55,7 +57,7 @@ std::optional<std::string> RecordingDialogs::SaveFileName(std::string_view filte
 }
 
 std::optional<std::string> RecordingDialogs::ClipboardText() {
-  Add({Call::Clipboard, MsgDlgType::mtCustom, {}, 0});
+  Add({Call::Clipboard, MsgDlgType::mtCustom, {}, 0, {}, {}});
   return clipboard;
 }
 

@@ -20,6 +20,8 @@ class RecordingDialogs : public Dialogs {
     MsgDlgType kind = MsgDlgType::mtCustom;
     std::string text;  // the message, or the input box's prompt, or the save dialog's filter
     MsgDlgButtons buttons = 0;
+    std::string caption;  // the input box's or save dialog's title
+    std::string dir;      // the save dialog's initial directory
   };
 
   // Answers, taken from the front; when a queue is empty: MessageDlg answers mrYes when Yes is
@@ -45,8 +47,9 @@ class RecordingDialogs : public Dialogs {
   void Beep() override;
   std::string InputBox(std::string_view caption, std::string_view prompt,
                        std::string_view defaultText) override;
-  std::optional<std::string> SaveFileName(std::string_view filter,
-                                          std::string_view defaultExt) override;
+  std::optional<std::string> SaveFileName(std::string_view filter, std::string_view defaultExt,
+                                          std::string_view title = {},
+                                          std::string_view initialDir = {}) override;
   std::optional<std::string> ClipboardText() override;
 
  private:

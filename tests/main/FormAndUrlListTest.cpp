@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "CrawlFixture.h"
+#include "net/SockError.h"
 #include "platform/Cp932.h"
+#include "platform/MessagePump.h"
 
 namespace toravin::test {
 namespace {
@@ -134,6 +136,68 @@ TEST_F(Form, ClearingAndSavingTheList) {
   EXPECT_EQ(S().Count(), 0);
   EXPECT_EQ(form->BodyMemo.Count(), 0);
   EXPECT_FALSE(form->ContinueButton.Visible);
+}
+
+TEST_F(Form, ArchiveNameFromTheSaveDialog) {
+  form->LhaFileEdit.Text = "old";
+  form->DirectoryEdit.Text = Sj("/data/一覧表");
+  struct Case {
+    std::optional<std::string> chosen;  // CP932; nothing: cancelled
+    std::string name, dir;
+  };
+  const Case cases[] = {
+      {std::nullopt, "old", Sj("/data/一覧表")},
+      {Sj("/data/一覧表/pack.lzh"), "pack.lzh", Sj("/data/一覧表")},
+      {Sj("/能/x.lzh"), "x.lzh", Sj("/能")},
+      {std::string("/root.lzh"), "root.lzh", "/"},
+      {std::string("C:\\a.lzh"), "a.lzh", "C:\\"},
+  };
+  for (const Case& c : cases) {
+    dialogs.saveAnswers = {c.chosen};
+    mf->ReferenceButtonClick();
+    EXPECT_EQ(form->LhaFileEdit.Text, c.name);
+    EXPECT_EQ(form->DirectoryEdit.Text, c.dir);
+  }
+  const RecordingDialogs::Record& r = dialogs.records().front();
+  EXPECT_EQ(Cp932ToUtf8(r.text), "圧縮ファイル|*.lzh|すべてのファイル|*.*");
+  EXPECT_EQ(Cp932ToUtf8(r.caption), "保存する圧縮ファイルの名前");
+  EXPECT_EQ(Cp932ToUtf8(r.dir), "/data/一覧表");
+}
+
+// Pasting URLs during a transfer used to show Continue, and pressing it started a second run
+// inside the first: its links were never queued, a file was saved twice and two completion boxes
+// appeared. Now no way into a run is open while one is active.
+TEST_F(Form, NoRunStartsInsideARun) {
+  S().JPGDownLoad = true;
+  Page("/index.html", "<img src=\"slow.jpg\"><img src=\"z.jpg\">");
+  Serve("/slow.jpg", ScriptedReply()
+                         .Send("HTTP/1.0 200 OK\r\nContent-Type: image/jpeg\r\n"
+                               "Content-Length: 4\r\n\r\n12")
+                         .Delay(300)
+                         .Send("34"));
+  File("/z.jpg", "Z", "image/jpeg");
+  form->AddressEdit.Text = Url("/index.html");
+  dialogs.clipboard = Url("/z.jpg");
+  bool tried = false;
+  bool continueOffered = true;
+  SetMessagePump([&] {
+    if (tried || form->StatusText().rfind("slow.jpg  (", 0) != 0) return;
+    tried = true;
+    mf->UrlPasteClick();
+    continueOffered = form->ContinueButton.Visible || form->ContinueButton.Enabled;
+    mf->ContinueButtonClick();
+    mf->DownLoadButtonClick();
+    EXPECT_THROW(mf->HttpClient1.Get(Url("/z.jpg")), ESockError);
+  });
+  Download();
+  SetMessagePump(nullptr);
+  ASSERT_TRUE(tried);
+  EXPECT_FALSE(continueOffered);
+  EXPECT_EQ(SavedFiles(), (Strings{"slow.jpg", "z(1).jpg", "z.jpg"}));
+  EXPECT_EQ(Boxes(), Strings{"ダウンロード完了"});
+  // The pasted copy of z.jpg was fetched once, in its turn after the page's own links.
+  EXPECT_EQ(Hits("/z.jpg"), 2);
+  EXPECT_FALSE(mf->Running());
 }
 
 }  // namespace

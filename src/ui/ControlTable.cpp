@@ -1,0 +1,168 @@
+#include "ui/ControlTable.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QFontMetrics>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+#include "ui/QtText.h"
+
+namespace toravin {
+
+QFont GothicFont(int px) {
+  QFont f(QStringLiteral("Noto Sans CJK JP"));
+  f.setStyleHint(QFont::SansSerif);
+  f.setPixelSize(px);
+  return f;
+}
+
+namespace {
+
+QWidget* Create(const ControlSpec& s, QWidget* parent) {
+  const QString caption = Ui(s.caption);
+  switch (s.kind) {
+    case ControlKind::Label:
+      return new QLabel(caption, parent);
+    case ControlKind::LineEdit:
+      return new QLineEdit(caption, parent);
+    case ControlKind::Memo: {
+      auto* m = new QPlainTextEdit(parent);
+      m->setPlainText(caption);
+      return m;
+    }
+    case ControlKind::PushButton:
+      return new QPushButton(caption, parent);
+    case ControlKind::CheckBox:
+      return new QCheckBox(caption, parent);
+    case ControlKind::GroupBox:
+      return new QGroupBox(caption, parent);
+    case ControlKind::Panel: {
+      auto* f = new QFrame(parent);
+      f->setFrameShape(QFrame::Panel);
+      f->setFrameShadow(QFrame::Raised);
+      return f;
+    }
+    case ControlKind::Custom:
+      break;
+  }
+  return nullptr;
+}
+
+// The layout's sizes were made for a proportional Gothic face whose kana and full-width letters
+// are narrower than Noto's. Labels grow to their text, as auto-sized labels do; a button or check
+// box whose caption would be cut keeps its size and narrows its font instead.
+void FitCaption(QWidget* w, ControlKind kind) {
+  QString text;
+  int chrome = 0;
+  if (kind == ControlKind::Label) {
+    auto* label = static_cast<QLabel*>(w);
+    const int need = label->fontMetrics().horizontalAdvance(label->text());
+    if (need + 2 > w->width()) w->resize(need + 2, w->height());
+    return;
+  }
+  if (kind == ControlKind::PushButton) {
+    text = static_cast<QPushButton*>(w)->text();
+    chrome = 8;
+  } else if (kind == ControlKind::CheckBox) {
+    text = static_cast<QCheckBox*>(w)->text();
+    chrome = 22;
+  } else {
+    return;
+  }
+  const int avail = w->width() - chrome;
+  QFont f = w->font();
+  const int need = QFontMetrics(f).horizontalAdvance(text);
+  if (need <= avail || avail <= 0) return;
+  f.setStretch(std::max(50, avail * 100 / need));
+  w->setFont(f);
+}
+
+}  // namespace
+
+ControlTable::ControlTable(QWidget* client, std::span<const ControlSpec> specs,
+                           const std::map<std::string, QWidget*>& custom) {
+  for (const ControlSpec& s : specs) {
+    QWidget* parent = s.parent ? widget(s.parent) : client;
+    QWidget* w = nullptr;
+    if (s.kind == ControlKind::Custom) {
+      auto it = custom.find(s.name);
+      if (it == custom.end()) throw std::logic_error(std::string("no widget for ") + s.name);
+      w = it->second;
+      w->setParent(parent);
+    } else {
+      w = Create(s, parent);
+    }
+    w->setObjectName(QString::fromLatin1(s.name));
+    w->setGeometry(s.left, s.top, s.width, s.height);
+    if (s.fontPx > 0) w->setFont(GothicFont(s.fontPx));
+    FitCaption(w, s.kind);
+    const QString hint = Ui(s.hint);
+    if (!hint.isEmpty()) {
+      w->setToolTip(hint);
+      w->setAccessibleDescription(hint);
+    }
+    QString name = Ui(s.caption);
+    if (s.label) {
+      auto* label = qobject_cast<QLabel*>(widget(s.label));
+      if (label) {
+        label->setBuddy(w);
+        name = label->text();
+      }
+    }
+    if (s.kind == ControlKind::LineEdit || s.kind == ControlKind::Memo ||
+        s.kind == ControlKind::Custom) {
+      if (!s.label) name = hint;  // an edit's text is its content, not its name
+    }
+    // Screen readers read "ＵＲＬ：" better without the colon.
+    while (name.endsWith(QChar(0xFF1A)) || name.endsWith(QLatin1Char(':'))) name.chop(1);
+    w->setAccessibleName(name);
+    if (s.tab < 0 && s.kind != ControlKind::GroupBox && s.kind != ControlKind::Panel) {
+      w->setFocusPolicy(Qt::NoFocus);
+    } else if (s.tab >= 0 && s.kind != ControlKind::GroupBox && s.kind != ControlKind::Panel &&
+               s.kind != ControlKind::Label) {
+      w->setFocusPolicy(Qt::StrongFocus);
+    }
+    m_entries.push_back({&s, w});
+    m_byName[s.name] = w;
+  }
+}
+
+QWidget* ControlTable::widget(const std::string& name) const {
+  auto it = m_byName.find(name);
+  return it == m_byName.end() ? nullptr : it->second;
+}
+
+void ControlTable::chain(const char* parent, std::vector<QWidget*>& out) const {
+  std::vector<const Entry*> children;
+  for (const Entry& e : m_entries) {
+    const bool same = parent ? (e.spec->parent && std::strcmp(e.spec->parent, parent) == 0)
+                             : e.spec->parent == nullptr;
+    if (same && e.spec->tab >= 0) children.push_back(&e);
+  }
+  std::stable_sort(children.begin(), children.end(),
+                   [](const Entry* a, const Entry* b) { return a->spec->tab < b->spec->tab; });
+  for (const Entry* e : children) {
+    if (e->spec->kind == ControlKind::GroupBox || e->spec->kind == ControlKind::Panel) {
+      chain(e->spec->name, out);
+    } else {
+      out.push_back(e->widget);
+    }
+  }
+}
+
+std::vector<QWidget*> ControlTable::applyTabOrder() const {
+  std::vector<QWidget*> order;
+  chain(nullptr, order);
+  for (size_t i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+  return order;
+}
+
+}  // namespace toravin
