@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QProgressBar>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -84,6 +85,7 @@ class MainWindow : public QMainWindow {
   std::unique_ptr<MemoMirror> m_headerMirror;
   std::unique_ptr<MemoMirror> m_bodyMirror;
   int m_depth = 0;  // handlers on the stack
+  std::chrono::steady_clock::time_point m_lastPump{};
   bool m_closePending = false;
   bool m_destroyed = false;  // FormDestroy has run
 };

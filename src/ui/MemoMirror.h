@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QString>
+#include <string>
 #include <vector>
 
 #include "platform/LineList.h"
@@ -24,18 +25,21 @@ class MemoMirror {
   // Applies the queued changes to the memo.
   void apply();
 
-  // Changes queued beyond this are shown by one refill.
+  // Changes queued beyond this (plus half the list's length) are shown by one refill.
   static constexpr size_t kMaxQueued = 512;
 
  private:
   struct Op {
     LineList::Change change;
     int a, b;
-    QString text;  // the added or moved line
+    std::string text;  // the added or moved line
   };
   void onChange(LineList::Change change, int a, int b);
-  void removeBlock(int index);
-  void insertLine(int index, const QString& text);
+  // Removes `count` lines from `index` on.
+  void removeLines(int index, int count);
+  // Inserts `count` lines (`text`, joined by line breaks) before line `index` (at the end when
+  // `index` is past it).
+  void insertLines(int index, const QString& text, int count);
 
   QPlainTextEdit* m_memo;
   const LineList& m_lines;

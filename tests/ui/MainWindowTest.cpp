@@ -204,6 +204,7 @@ TEST_F(Window, TabOrderMenusAndPopup) {
 }
 
 TEST_F(Window, DownloadByClickingEndsCompleteWithTheFilesOnDisk) {
+  slowA = true;  // long enough for the window to show the transfer
   Open();
   Type("AddressEdit", QString::fromStdString(server.Url("/index.html")));
   Type("DirectoryEdit", QString::fromStdString(saveDir));
@@ -221,6 +222,7 @@ TEST_F(Window, DownloadByClickingEndsCompleteWithTheFilesOnDisk) {
             (Strings{saveDir + " が見つかりません。\r\n作成しますか？", "ダウンロード完了"}));
   EXPECT_EQ(ListDirectory(saveDir), (Strings{"a.jpg", "b.jpg", "c.jpg"}));
   EXPECT_EQ(ReadFileBytes(saveDir + "/c.jpg"), "ccc");
+  EXPECT_EQ(ReadFileBytes(saveDir + "/a.jpg"), "AAAAAA");
   EXPECT_TRUE(progressSeen);
   EXPECT_TRUE(abortShown);
   EXPECT_FALSE(window->progressBar()->isVisible());
