@@ -5,7 +5,7 @@
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 
-.PHONY: run test bootstrap build asan fuzz bench e2e format clean
+.PHONY: run demo test bootstrap build asan fuzz bench e2e format clean install
 
 bootstrap:
 	@scripts/bootstrap.sh
@@ -16,6 +16,12 @@ build: bootstrap
 
 run: build
 	@scripts/run.sh build/release
+
+demo: build
+	@scripts/demo.py build/release
+
+install: build
+	cmake --install build/release
 
 test: build
 	ctest --test-dir build/release --output-on-failure -j $(JOBS) --timeout 600

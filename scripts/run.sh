@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Starts the desktop program from a build directory, or says what it would start while the
-# window does not exist yet.
+# Starts the desktop program from a build directory; without a display, says so and runs the
+# demo crawl instead.
 set -euo pipefail
 dir=${1:-build/release}
-if [ -x "$dir/bin/toravin" ]; then
-  exec "$dir/bin/toravin"
+here=$(cd "$(dirname "$0")" && pwd)
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "run: no display (DISPLAY and WAYLAND_DISPLAY are unset): running the demo crawl without a window instead."
+  exec "$here/demo.py" "$dir"
 fi
-echo "run: the desktop window is not built yet; 'make run' would start $dir/bin/toravin."
-echo "run: built so far: $(cd "$dir/bin" 2>/dev/null && ls | tr '\n' ' ')"
+exec "$dir/bin/toravin"

@@ -1,0 +1,117 @@
+#!/usr/bin/env python3
+"""The real desktop program under Xvfb, driven from outside as a user would: a portable copy
+with a settings file naming a site served by nginx on a loopback port; a mouse click on
+"ダウンロード", Return on the completion box, then the session ends (SIGTERM). The saved files
+must be exactly the site's, byte for byte, and the settings file must be saved with an empty
+work list."""
+import argparse
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import tori  # noqa: E402
+from crawl_e2e import check, files_in  # noqa: E402
+import crawl_e2e  # noqa: E402
+
+
+def xdo(*args, env):
+    return subprocess.run(["xdotool", *args], env=env, capture_output=True, text=True, timeout=20)
+
+
+def wait_window(name, env, seconds=30):
+    end = time.time() + seconds
+    while time.time() < end:
+        r = xdo("search", "--onlyvisible", "--name", name, env=env)
+        if r.returncode == 0 and r.stdout.split():
+            return r.stdout.split()[0]
+        time.sleep(0.2)
+    return None
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--build", required=True)
+    args = ap.parse_args()
+    build = os.path.abspath(args.build)
+    with tempfile.TemporaryDirectory(prefix="toravin-window-") as work:
+        root = os.path.join(work, "site")
+        index, expected = tori.make_site(root, pages=1, files_per_page=2, sizes=(200, 5000))
+        nginx = tori.Nginx(work, root)
+        app_dir = os.path.join(work, "app")
+        save = os.path.join(work, "save")
+        os.mkdir(save)
+        subprocess.run([os.path.join(os.path.dirname(__file__), "..", "..", "scripts",
+                                     "portable_copy.sh"), build, app_dir], check=True)
+        values = {"JPGDownLoad": True, "GIFDownLoad": True, "ZIPDownLoad": True,
+                  "HTMLDownLoad": True, "JpegName": "*.jpg", "GifName": "*.gif",
+                  "ZipName": "*.zip", "HtmlName": "*.html", "UseTar": True, "Retry": True,
+                  "RetryCount": "5", "TargetDir": save,
+                  "TargetURL": f"http://127.0.0.1:{nginx.port}/{index}"}
+        ini = os.path.join(app_dir, "ToraVin.ini")
+        with open(ini, "wb") as f:
+            f.write(tori.settings_image(values))
+        display = 90
+        while os.path.exists(f"/tmp/.X11-unix/X{display}") or os.path.exists(f"/tmp/.X{display}-lock"):
+            display += 1
+        env = dict(os.environ, DISPLAY=f":{display}", QT_QPA_PLATFORM="xcb")
+        env.pop("WAYLAND_DISPLAY", None)
+        xvfb = subprocess.Popen(["Xvfb", f":{display}", "-screen", "0", "800x600x24", "-nolisten",
+                                 "tcp"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        app = None
+        try:
+            for _ in range(100):
+                if subprocess.run(["xdpyinfo"], env=env, capture_output=True).returncode == 0:
+                    break
+                time.sleep(0.1)
+            app = subprocess.Popen([os.path.join(app_dir, "toravin")], env=env, cwd=work,
+                                   stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+            win = wait_window("ｔｏｒａｖｉｎ", env)
+            check("window: the main window appears", win is not None)
+            if win is None:
+                return
+            # The Download button fills the run buttons' place: 424..523 x 96..289 of the client
+            # area, which starts below the menu bar.
+            xdo("mousemove", "--window", win, "470", "200", env=env)
+            xdo("click", "1", env=env)
+            box = wait_window("^情報$", env, seconds=120)
+            check("window: the completion box appears", box is not None)
+            got = files_in(save)
+            check("window: exactly the expected files", sorted(got) == sorted(expected),
+                  f"\n got {sorted(got)}\nwant {sorted(expected)}")
+            check("window: bytes equal", all(got.get(k) == v for k, v in expected.items()))
+            if box:
+                xdo("windowfocus", "--sync", box, env=env)
+                xdo("key", "--window", box, "Return", env=env)
+                end = time.time() + 10
+                while time.time() < end and wait_window("^情報$", env, seconds=0.3):
+                    pass
+                check("window: Return closes the box", wait_window("^情報$", env, 0.3) is None)
+            mtime = os.path.getmtime(ini)
+            app.send_signal(signal.SIGTERM)
+            try:
+                rc = app.wait(20)
+            except subprocess.TimeoutExpired:
+                rc = None
+            check("window: SIGTERM closes the program", rc == 0, f"(status {rc})")
+            with open(ini, "rb") as f:
+                saved = f.read()
+            check("window: settings saved at exit", os.path.getmtime(ini) >= mtime and
+                  saved.startswith(b"TPF0") and b"Rf" not in saved and save.encode() in saved)
+        finally:
+            if app and app.poll() is None:
+                app.kill()
+                app.wait()
+            xvfb.terminate()
+            xvfb.wait()
+            nginx.stop()
+    print(f"{crawl_e2e.passed} passed, {crawl_e2e.failed} failed")
+    sys.exit(1 if crawl_e2e.failed else 0)
+
+
+if __name__ == "__main__":
+    main()
