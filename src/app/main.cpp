@@ -7,13 +7,13 @@
 #include <QMessageBox>
 #include <QSessionManager>
 
-#include "SignalBridge.h"
 #include "platform/Cp932.h"
 #include "platform/FileSystem.h"
 #include "platform/SettingsLocation.h"
 #include "ui/MainWindow.h"
 #include "ui/QtDialogs.h"
 #include "ui/QtText.h"
+#include "ui/SignalBridge.h"
 
 using namespace toravin;
 

@@ -6,6 +6,7 @@
 
 #include <exception>
 #include <optional>
+#include <utility>
 
 #include "archive/ArchiveMessages.h"
 #include "archive/WaitWhileBusy.h"
@@ -219,24 +220,46 @@ void TMainForm::Fetch(const std::string& url) {
 }
 
 namespace {
-// Marks a run button's click as active for as long as it is handled.
+// Marks a run button's click as active for as long as it is handled, and puts back an entry
+// that a close during the run kept.
 class RunScope {
  public:
-  explicit RunScope(bool& flag) : m_flag(flag) { m_flag = true; }
-  ~RunScope() { m_flag = false; }
+  RunScope(bool& flag, std::function<void()> atEnd) : m_flag(flag), m_atEnd(std::move(atEnd)) {
+    m_flag = true;
+  }
+  ~RunScope() {
+    m_flag = false;
+    m_atEnd();
+  }
   RunScope(const RunScope&) = delete;
   RunScope& operator=(const RunScope&) = delete;
 
  private:
   bool& m_flag;
+  std::function<void()> m_atEnd;
 };
 }  // namespace
+
+void TMainForm::AbortForExit() {
+  if (!m_running) return;
+  if (m_settings->Count() > 0) m_keptForExit = m_settings->Item(0);
+  DownLoadAbortButtonClick();
+}
+
+void TMainForm::RestoreKeptEntry() {
+  if (!m_keptForExit) return;
+  const TDownLoadUnit kept = *std::exchange(m_keptForExit, std::nullopt);
+  for (int i = 0; i < m_settings->Count(); ++i) {
+    if (m_settings->Item(i).Url == kept.Url) return;
+  }
+  m_settings->AddItem(kept.Url, kept.Referer);
+}
 
 void TMainForm::DownLoadButtonClick() {
   // A run never starts inside a run: the nested one would take over the client and the list that
   // the outer one is still working on.
   if (m_running) return;
-  RunScope scope(m_running);
+  RunScope scope(m_running, [this] { RestoreKeptEntry(); });
   TToraVinIniList& s = *m_settings;
   if (!s.JPGDownLoad && !s.GIFDownLoad && !s.ZIPDownLoad && !s.HTMLDownLoad) {
     ShowMessageBox(Sjis("ダウンロードをするファイルの種類が選択されていません。"),
@@ -281,7 +304,7 @@ void TMainForm::DownLoadButtonClick() {
 
 void TMainForm::ContinueButtonClick() {
   if (m_running) return;
-  RunScope scope(m_running);
+  RunScope scope(m_running, [this] { RestoreKeptEntry(); });
   if (!DirectoryCheck()) return;
   Aborted = false;
   PrepareTransfer();
@@ -466,6 +489,7 @@ void TMainForm::HttpClient1Success(CmdType) {
     }
   }
   s.DeleteItem(0);
+  m_keptForExit.reset();  // the entry is done: nothing to keep
 }
 
 void TMainForm::HttpClient1Failure(CmdType cmd) {
@@ -484,6 +508,7 @@ void TMainForm::HttpClient1Failure(CmdType cmd) {
       RetryOrDrop();
     } else {
       s.DeleteItem(0);
+      m_keptForExit.reset();  // the server's final answer: nothing to keep
     }
   }
   if (s.Count() > 0) Pause(m_options.timings.pauseAfterFailureMs, false);

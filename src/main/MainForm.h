@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -51,6 +52,10 @@ class TMainForm {
   void DownLoadButtonClick();
   void ContinueButtonClick();
   void DownLoadAbortButtonClick();
+  // The program is closing during a run: the run is aborted as by the Abort button, but the
+  // entry in flight stays in the work list whatever the retry rule would do with it, so that
+  // nothing queued is lost when the pending list is saved.
+  void AbortForExit();
   void UseLhaCheckBoxClick();
   // "参照": asks for the archive's name; the chosen file's name goes into LhaFileEdit and its
   // directory into DirectoryEdit.
@@ -143,6 +148,9 @@ class TMainForm {
   Options m_options;
   std::unique_ptr<TToraVinIniList> m_settings;
   bool m_running = false;
+  // The entry that was in flight when AbortForExit was called.
+  std::optional<TDownLoadUnit> m_keptForExit;
+  void RestoreKeptEntry();
 };
 
 }  // namespace toravin

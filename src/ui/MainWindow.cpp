@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -292,12 +293,15 @@ void MainWindow::requestClose() {
     m_dialogs.setAnswerer([](const QString&, MsgDlgType, MsgDlgButtons buttons) {
       return std::optional<ModalResult>(buttons & mbNo ? ModalResult::mrNo : ModalResult::mrOk);
     });
-    if (m_model.DownLoadAbortButton.Enabled) {
-      handle([this] { m_form->DownLoadAbortButtonClick(); });
-    } else {
-      m_form->Aborted = true;
-      if (m_form->HttpClient1.Connected) m_form->HttpClient1.Disconnect();
+    // A box that is open now (the run's own question or closing box) is dismissed as Escape
+    // would; the run then ends, and the window closes when it has returned.
+    while (QWidget* modal = QApplication::activeModalWidget()) {
+      auto* dialog = qobject_cast<QDialog*>(modal);
+      if (!dialog) break;
+      dialog->reject();
+      dialog->hide();
     }
+    handle([this] { m_form->AbortForExit(); });
     return;
   }
   close();

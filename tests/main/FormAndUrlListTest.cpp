@@ -200,5 +200,46 @@ TEST_F(Form, NoRunStartsInsideARun) {
   EXPECT_FALSE(mf->Running());
 }
 
+// Closing the program during a transfer aborts the run but keeps the entry in flight, whatever the
+// retry rule would do with it; an entry the server has answered for good is not brought back.
+TEST_F(Form, ClosingDuringARunKeepsTheEntryInFlight) {
+  struct Case {
+    bool retry;
+    const char* slow;  // the reply of the entry in flight
+    Strings pending;
+  };
+  const std::string cut =
+      "HTTP/1.0 200 OK\r\nContent-Type: image/jpeg\r\nContent-Length: 8\r\n\r\n1234";
+  const Case cases[] = {
+      {false, "cut", {"next.jpg", "slow.jpg"}},
+      {true, "cut", {"next.jpg", "slow.jpg"}},
+      {false, "404", {"next.jpg"}},
+  };
+  for (const Case& c : cases) {
+    Restart();
+    S().JPGDownLoad = true;
+    S().Retry = c.retry;
+    Page("/index.html", "<img src=\"slow.jpg\"><img src=\"next.jpg\">");
+    const std::string slowReply = std::string(c.slow) == "cut"
+                                      ? cut
+                                      : "HTTP/1.0 404 Not Found\r\nContent-Length: 4\r\n\r\n12";
+    Serve("/slow.jpg", ScriptedReply().Send(slowReply).Delay(300).Send("56"));
+    File("/next.jpg", "N", "image/jpeg");
+    form->AddressEdit.Text = Url("/index.html");
+    bool closed = false;
+    SetMessagePump([&] {
+      if (!closed && form->StatusText().rfind("slow.jpg  (", 0) == 0) {
+        closed = true;
+        mf->AbortForExit();
+      }
+    });
+    Download();
+    SetMessagePump(nullptr);
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(Pending(), c.pending) << c.retry << c.slow;
+    EXPECT_TRUE(SavedFiles().empty());
+  }
+}
+
 }  // namespace
 }  // namespace toravin::test

@@ -23,6 +23,9 @@
 #include "support/TempDir.h"
 #include "ui/MainWindow.h"
 #include "ui/QtText.h"
+#include "ui/SignalBridge.h"
+
+#include <csignal>
 
 namespace toravin::test {
 namespace {
@@ -265,6 +268,38 @@ TEST_F(Window, ClosingMidRunKeepsTheListAndContinueFinishesIt) {
   EXPECT_EQ(boxes, Strings{"ダウンロード完了"});
   EXPECT_EQ(ListDirectory(saveDir), (Strings{"a.jpg", "b.jpg"}));
   EXPECT_EQ(Get<QPlainTextEdit>("BodyMemo")->toPlainText(), QString());
+}
+
+// The session ends (SIGTERM) during a transfer: the run is aborted, the window closes when it has
+// returned, and the settings file keeps every pending entry, the one in flight too.
+TEST_F(Window, TerminationSignalMidRunSavesThePendingList) {
+  slowA = true;
+  Open();
+  window->form().Settings().Retry = false;  // the abort alone would drop the entry in flight
+  SignalBridge bridge;
+  QObject::connect(&bridge, &SignalBridge::terminationRequested, window.get(),
+                   &MainWindow::requestClose);
+  Type("AddressEdit", QString::fromStdString(server.Url("/index.html")));
+  ASSERT_TRUE(ForceDirectories(saveDir));
+  Type("DirectoryEdit", QString::fromStdString(saveDir));
+  window->form().Settings().JPGDownLoad = true;
+  bool raised = false;
+  SetMessagePump([&, pump = SetMessagePump({})] {
+    if (!raised && StatusShown().rfind("a.jpg  (", 0) == 0) {
+      raised = true;
+      ::raise(SIGTERM);
+    }
+    pump();
+  });
+  QTest::mouseClick(Get<QPushButton>("DownLoadButton"), Qt::LeftButton);
+  QTest::qWait(50);
+  ASSERT_TRUE(raised);
+  EXPECT_FALSE(window->isVisible());
+  window.reset();
+  const std::string ini = ReadFileBytes(iniFile);
+  EXPECT_NE(ini.find("b.jpg"), std::string::npos);
+  EXPECT_NE(ini.find("a.jpg"), std::string::npos);
+  EXPECT_TRUE(ListDirectory(saveDir).empty());
 }
 
 TEST_F(Window, PopupPastesAndSavesTheList) {

@@ -1,4 +1,4 @@
-#include "SignalBridge.h"
+#include "ui/SignalBridge.h"
 
 #include <sys/socket.h>
 #include <unistd.h>
