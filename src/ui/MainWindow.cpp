@@ -78,7 +78,8 @@ MainWindow::MainWindow(TMainForm::Options options, QWidget* parent)
 
   auto* client = new QWidget(this);
   client->setObjectName(QStringLiteral("client"));
-  client->setFixedSize(kClientWidth, kClientHeight);
+  // Controls keep their places when the window grows; the status bar follows the bottom edge.
+  client->setMinimumSize(kClientWidth, kClientHeight);
   setCentralWidget(client);
   m_controls = std::make_unique<ControlTable>(client, kControls);
   for (const char* memo : {"HeaderMemo", "BodyMemo"}) {

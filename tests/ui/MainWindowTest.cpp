@@ -171,6 +171,20 @@ TEST_F(Window, FirstStartShowsTheLayout) {
   EXPECT_EQ(Get<QPushButton>("ContinueButton")->accessibleName().toStdString(), "継続");
 }
 
+TEST_F(Window, ResizingMovesOnlyTheStatusBar) {
+  Open();
+  const QRect button = Get<QWidget>("DownLoadButton")->geometry();
+  const QRect memo = Get<QWidget>("BodyMemo")->geometry();
+  window->resize(window->width() + 200, window->height() + 150);
+  QApplication::processEvents();
+  EXPECT_EQ(Get<QWidget>("DownLoadButton")->geometry(), button);
+  EXPECT_EQ(Get<QWidget>("BodyMemo")->geometry(), memo);
+  const QRect bar = window->statusBar()->geometry();
+  EXPECT_EQ(bar.bottom(), window->height() - 1);
+  EXPECT_EQ(bar.width(), window->width());
+  EXPECT_EQ(bar.height(), 28);
+}
+
 TEST_F(Window, TabOrderMenusAndPopup) {
   Open();
   QApplication::setActiveWindow(window.get());
