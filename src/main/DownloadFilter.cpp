@@ -9,6 +9,7 @@
 #include "main/TextUtil.h"
 #include "platform/Cp932.h"
 #include "platform/FileSystem.h"
+#include "platform/UnfitChar.h"
 #include "regex/ERegExpParser.h"
 
 namespace toravin {
@@ -25,7 +26,7 @@ std::string JoinDir(const std::string& dir, std::string_view name) {
 
 bool TMainForm::CheckFileName(std::string_view url) {
   const TToraVinIniList& s = *m_settings;
-  UrlName n = SplitUrlName(url);
+  UrlName n = SplitName(NameOf(url));
   bool result = !s.DoFileChoice;
   std::optional<FileKind> kind = KindOfExtension(LowerCase(n.ext));
   if (kind && KindSwitch(s, *kind)) result = MatchMask(n.base, MaskNamePart(KindMask(s, *kind)));
@@ -52,7 +53,7 @@ bool TMainForm::MatchMask(std::string_view base, std::string_view namePart) {
 
 bool TMainForm::CheckResponse(std::string_view url) {
   const TToraVinIniList& s = *m_settings;
-  std::optional<FileKind> kind = KindOfExtension(LowerCase(SplitUrlName(url).ext));
+  std::optional<FileKind> kind = KindOfExtension(LowerCase(SplitName(NameOf(url)).ext));
   std::string contentType;
   long long length = 0;
   for (const std::string& line : m_form.HeaderMemo.lines()) {
@@ -114,8 +115,10 @@ std::string TMainForm::SaveBody(std::string_view body, std::string_view path) {
 }
 
 bool TMainForm::PackBody(std::string_view body, std::string_view name) {
-  TArchive::PackResult r = Archive.PackBody(m_form.DirectoryEdit.Text, m_form.LhaFileEdit.Text,
-                                            name, body, m_options.timings.archiverWaitMs);
+  // An archive's entry names are CP932: a character it cannot hold becomes "_".
+  TArchive::PackResult r =
+      Archive.PackBody(m_form.DirectoryEdit.Text, m_form.LhaFileEdit.Text,
+                       ReplaceUnfitChars(name, '_'), body, m_options.timings.archiverWaitMs);
   if (r.status == TArchive::PackStatus::kPacked) return true;
   // Still busy, or the library refused the body: the file is saved unpacked under its own name.
   SaveBody(body, TargetPath(name));

@@ -43,9 +43,11 @@ const std::string& KindMask(const TToraVinIniList& s, FileKind kind) {
   return s.HtmlName;
 }
 
-UrlName SplitUrlName(std::string_view url) {
+UrlName SplitUrlName(std::string_view url) { return SplitName(FileNamePart(url)); }
+
+UrlName SplitName(std::string name) {
   UrlName n;
-  n.name = FileNamePart(url);
+  n.name = std::move(name);
   size_t dot = n.name.rfind('.');
   if (dot == std::string::npos) {
     n.base = n.name;

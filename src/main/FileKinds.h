@@ -27,6 +27,8 @@ struct UrlName {
   std::string base;
 };
 UrlName SplitUrlName(std::string_view url);
+// The same for a name already cut from its URL.
+UrlName SplitName(std::string name);
 
 // The part of a mask that is matched against a base name: "*" for an empty mask or one that
 // begins with "."; otherwise the text before the first ".", cut right after its first "*".

@@ -32,6 +32,16 @@ void TMainForm::ParseLinks(std::string_view page, bool startPage, std::string_vi
     return;
   }
   const std::string url(pageUrl);  // the page URL may live in a field that a handler changes
+  // The names this page links are read in the charset it declares.
+  std::string head;
+  if (encoded) {
+    for (const std::string& line : lines) {
+      if (head.size() > 4096) break;
+      head += line;
+    }
+  }
+  NameCharset cs = DeclaredCharset(HttpClient1.Header, encoded ? std::string_view(head) : page);
+  if (cs != NameCharset::Unknown) m_pageCharsets[url] = cs;
   for (const std::string& line : lines) {
     SearchLine(line, startPage, url);
     ProcessMessages();

@@ -114,6 +114,9 @@ void TMainForm::FormCreate() {
   }
   StartDir = CurrentDirectory();
   m_settings = std::make_unique<TToraVinIniList>(&m_form.BodyMemo);
+  m_settings->MemoName = [this](std::string_view url, std::string_view referer) {
+    return ReadableName(FileNamePart(url), CharsetOf(referer));
+  };
   TToraVinIniList& s = *m_settings;
 
   if (FileExists(IniFileName)) {
@@ -282,6 +285,8 @@ void TMainForm::DownLoadButtonClick() {
   m_form.ContinueButton.Enabled = false;
   m_form.HeaderMemo.Clear();
   s.ClearItems();
+  m_pageCharsets.clear();
+  m_nameCharset = NameCharset::Unknown;
   Aborted = false;
   PrepareTransfer();
   m_form.SetStatusText(CurrentUrl + Sjis("を探しています。"));
@@ -306,6 +311,7 @@ void TMainForm::ContinueButtonClick() {
   if (m_running) return;
   RunScope scope(m_running, [this] { RestoreKeptEntry(); });
   if (!DirectoryCheck()) return;
+  m_pageCharsets.clear();
   Aborted = false;
   PrepareTransfer();
   CurrentUrl = m_form.AddressEdit.Text;
@@ -383,6 +389,7 @@ void TMainForm::RunWorkList() {
       const TDownLoadUnit& unit = s.Item(0);
       CurrentUrl = Contains(unit.Url, "http://") ? unit.Url : base + unit.Url;
       CurrentUrl = NormalizeUrl(CurrentUrl);
+      m_nameCharset = CharsetOf(unit.Referer);
       if (!CheckFileName(CurrentUrl)) {
         s.DeleteItem(0);
       } else {
@@ -453,11 +460,19 @@ void TMainForm::HttpClient1ConnectionFailed() {
   ShowMessageBox(Sjis("接続できません。"), MsgDlgType::mtWarning, 0, mbOKOnly);
 }
 
+std::string TMainForm::NameOf(std::string_view url) const {
+  return ReadableName(FileNamePart(url), m_nameCharset);
+}
+
+NameCharset TMainForm::CharsetOf(std::string_view pageUrl) const {
+  auto it = m_pageCharsets.find(std::string(pageUrl));
+  return it == m_pageCharsets.end() ? NameCharset::Unknown : it->second;
+}
+
 void TMainForm::HttpClient1PacketRecvd() {
   m_form.Progress = {true, HttpClient1.BytesReceived, HttpClient1.ContentLength};
-  m_form.SetStatusText(FileNamePart(CurrentUrl) + "  ( " +
-                       std::to_string(HttpClient1.BytesReceived) + " / " +
-                       std::to_string(HttpClient1.ContentLength) + " )");
+  m_form.SetStatusText(NameOf(CurrentUrl) + "  ( " + std::to_string(HttpClient1.BytesReceived) +
+                       " / " + std::to_string(HttpClient1.ContentLength) + " )");
 }
 
 void TMainForm::HttpClient1Success(CmdType) {
@@ -475,7 +490,7 @@ void TMainForm::HttpClient1Success(CmdType) {
       RetryOrDrop();
       return;
     }
-    std::string name = FileNamePart(CurrentUrl);
+    std::string name = NameOf(CurrentUrl);
     m_form.SetStatusText(name + Sjis(" 保存中..."));
     bool packed = false;
     if (Compress) {
@@ -496,7 +511,7 @@ void TMainForm::HttpClient1Failure(CmdType cmd) {
   TToraVinIniList& s = *m_settings;
   if (HttpClient1.Connected) HttpClient1.Disconnect();
   int code = HttpClient1.ReplyCode;
-  std::string text = FileNamePart(CurrentUrl);
+  std::string text = NameOf(CurrentUrl);
   if (const char* t = FailureText(code)) {
     text += Sjis(t);
   } else {

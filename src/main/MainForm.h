@@ -13,10 +13,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "archive/Archive.h"
 #include "main/FormModel.h"
+#include "main/ReadableName.h"
 #include "net/HttpClient.h"
 #include "platform/Dialogs.h"
 #include "platform/Timings.h"
@@ -101,6 +103,12 @@ class TMainForm {
   // so that no fetched file is lost. Returns whether it went into the archive.
   bool PackBody(std::string_view body, std::string_view name);
 
+  // The name a user reads for `url`'s file-name part: decoded, in the charset of the page that
+  // linked the entry being handled (when that page was fetched in this run).
+  std::string NameOf(std::string_view url) const;
+  // The charset a page fetched in this run declared (Unknown for any other URL).
+  NameCharset CharsetOf(std::string_view pageUrl) const;
+
   // Runs a handler as the application does: an exception that leaves it is shown in the error box
   // and the program goes on.
   void Guarded(const std::function<void()>& handler);
@@ -148,6 +156,10 @@ class TMainForm {
   Options m_options;
   std::unique_ptr<TToraVinIniList> m_settings;
   bool m_running = false;
+  // Charsets declared by the pages parsed in this run, by page URL; and the one that names the
+  // entry being handled (its referrer's).
+  std::unordered_map<std::string, NameCharset> m_pageCharsets;
+  NameCharset m_nameCharset = NameCharset::Unknown;
   // The entry that was in flight when AbortForExit was called.
   std::optional<TDownLoadUnit> m_keptForExit;
   void RestoreKeptEntry();

@@ -3,6 +3,8 @@
 // Invalid input never stops a conversion: the bad byte is replaced and the rest converted.
 #include "platform/Cp932.h"
 
+#include "platform/UnfitChar.h"
+
 #include <errno.h>
 #include <iconv.h>
 
@@ -84,7 +86,25 @@ size_t SkipUtf8(std::string_view rest) {
 std::string Cp932ToUtf8(std::string_view cp932) {
   if (IsAscii(cp932)) return std::string(cp932);
   thread_local Converter conv("UTF-8", "CP932");
-  return conv.Convert(cp932, "\xEF\xBF\xBD", SkipCp932);
+  // Characters carried in user-defined codes (names CP932 cannot hold) come back as themselves.
+  std::string out;
+  std::size_t plain = 0;
+  for (std::size_t i = 0; i < cp932.size();) {
+    std::size_t n = 0;
+    if (static_cast<unsigned char>(cp932[i]) == 0xF9) {
+      if (char32_t cp = ReadUnfitChar(cp932.substr(i), n)) {
+        out += conv.Convert(cp932.substr(plain, i - plain), "\xEF\xBF\xBD", SkipCp932);
+        AppendUtf8(out, cp);
+        i += n;
+        plain = i;
+        continue;
+      }
+    }
+    i += SkipCp932(cp932.substr(i));
+  }
+  if (plain == 0) return conv.Convert(cp932, "\xEF\xBF\xBD", SkipCp932);
+  out += conv.Convert(cp932.substr(plain), "\xEF\xBF\xBD", SkipCp932);
+  return out;
 }
 
 std::string Utf8ToCp932(std::string_view utf8) {

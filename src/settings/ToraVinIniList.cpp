@@ -40,7 +40,7 @@ void TToraVinIniList::ApplyFirstRunDefaults() {
 void TToraVinIniList::AddItem(std::string_view url, std::string_view referer) {
   m_items.push_back(TDownLoadUnit{std::string(url), std::string(referer), 0});
   ++m_urlCounts[FoldCase(url)];
-  if (m_memo) m_memo->Add(FileNamePart(url));
+  if (m_memo) m_memo->Add(MemoName ? MemoName(url, referer) : FileNamePart(url));
 }
 
 void TToraVinIniList::DeleteItem(int index) {

@@ -82,6 +82,8 @@ class TToraVinIniList {
 
   // Free space query used by SaveSettings; replaceable for tests.
   std::function<std::uint64_t()> FreeSpaceQuery;
+  // The memo line of an entry; the file-name part of its URL when unset.
+  std::function<std::string(std::string_view url, std::string_view referer)> MemoName;
 
  private:
   void Forget(const std::string& url);

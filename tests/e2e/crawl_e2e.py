@@ -127,6 +127,34 @@ def main():
                                  capture_output=True, text=True, timeout=60, cwd=work)
             check("continue with an empty list does not start", run.returncode == 1 and
                   "box:" not in run.stdout, run.stdout)
+            # A UTF-8 site: raw and percent-encoded Japanese names, and one CP932 cannot hold,
+            # land under their real names.
+            utf8_root = os.path.join(work, "site-utf8")
+            os.mkdir(utf8_root)
+            names = {"写真.jpg": "写真.jpg", "花火.jpg": "%E8%8A%B1%E7%81%AB.jpg",
+                     "emoji😀.jpg": "emoji%F0%9F%98%80.jpg"}
+            for name in names:
+                with open(os.path.join(utf8_root, name), "wb") as f:
+                    f.write(b"\xff\xd8" + name.encode())
+            with open(os.path.join(utf8_root, "index.html"), "w", encoding="utf-8") as f:
+                f.write('<html><head><meta charset="utf-8"></head><body>' +
+                        "".join(f'<img src="{link}">' for link in names.values()) +
+                        "</body></html>")
+            nginx8 = tori.Nginx(os.path.join(work, "n8"), utf8_root)
+            try:
+                save = os.path.join(work, "save-utf8")
+                os.mkdir(save)
+                run = crawl(args.headless, work, {**base, "TargetDir": save,
+                                                  "TargetURL": f"http://127.0.0.1:{nginx8.port}/"
+                                                               "index.html"})
+                got = files_in(save)
+                check("utf-8 site: files under their real names",
+                      got == {n: b"\xff\xd8" + n.encode() for n in names},
+                      f"{sorted(got)}\n{run.stdout[-1500:]}")
+                check("utf-8 site: status shows the names",
+                      "status: emoji😀.jpg 保存中..." in run.stdout, run.stdout[-1500:])
+            finally:
+                nginx8.stop()
             usage = subprocess.run([args.headless, "--bogus"], capture_output=True)
             check("usage error exits 2", usage.returncode == 2)
         finally:
