@@ -71,11 +71,7 @@ def main():
         os.mkdir(save)
         ini = os.path.join(work, "ToraVin.ini")
         with open(ini, "wb") as f:
-            f.write(tori.settings_image({
-                "JPGDownLoad": True, "GIFDownLoad": True, "ZIPDownLoad": True,
-                "HTMLDownLoad": True, "JpegName": "*.jpg", "GifName": "*.gif",
-                "ZipName": "*.zip", "HtmlName": "*.html", "UseTar": True, "Retry": True,
-                "RetryCount": "5", "TargetURL": url, "TargetDir": save}))
+            f.write(tori.settings_image({**tori.ALL_KINDS, "TargetURL": url, "TargetDir": save}))
         print(f"demo: crawling {url} with toravin-headless")
         rc = subprocess.run([os.path.join(build, "bin", "toravin-headless"), "--ini", ini],
                             cwd=work).returncode

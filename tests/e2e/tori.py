@@ -180,3 +180,9 @@ def make_site(root, pages=3, files_per_page=4, seed=1, sizes=(500, 40000)):
     write("index.html", ("<!DOCTYPE html><html><body>\n" + "\n".join(index_links) +
                          "\n</body></html>\n").encode())
     return "index.html", expected
+
+
+# Every kind switched on with its usual mask, retries on: the settings of a full crawl.
+ALL_KINDS = {"JPGDownLoad": True, "GIFDownLoad": True, "ZIPDownLoad": True, "HTMLDownLoad": True,
+             "JpegName": "*.jpg", "GifName": "*.gif", "ZipName": "*.zip", "HtmlName": "*.html",
+             "UseTar": True, "Retry": True, "RetryCount": "5"}

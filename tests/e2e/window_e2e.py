@@ -47,10 +47,7 @@ def main():
         os.mkdir(save)
         subprocess.run([os.path.join(os.path.dirname(__file__), "..", "..", "scripts",
                                      "portable_copy.sh"), build, app_dir], check=True)
-        values = {"JPGDownLoad": True, "GIFDownLoad": True, "ZIPDownLoad": True,
-                  "HTMLDownLoad": True, "JpegName": "*.jpg", "GifName": "*.gif",
-                  "ZipName": "*.zip", "HtmlName": "*.html", "UseTar": True, "Retry": True,
-                  "RetryCount": "5", "TargetDir": save,
+        values = {**tori.ALL_KINDS, "TargetDir": save,
                   "TargetURL": f"http://127.0.0.1:{nginx.port}/{index}"}
         ini = os.path.join(app_dir, "ToraVin.ini")
         with open(ini, "wb") as f:
