@@ -236,6 +236,7 @@ void TMainForm::DownLoadButtonClick() {
     Fetch(CurrentUrl);
   } catch (const std::exception&) {
     Aborted = true;
+    if (!HttpClient1.LastFailureText.empty()) m_form.SetStatusText(HttpClient1.LastFailureText);
     ShowMessageBox(Sjis("切断しました。"), MsgDlgType::mtError, 0, mbOKOnly);
   }
   if (Aborted) {
@@ -322,7 +323,7 @@ void TMainForm::RunWorkList() {
     const std::string base = BaseUrl(f.AddressEdit.Text);
     while (s.Count() > 0 && !Aborted) {
       const TDownLoadUnit& unit = s.Item(0);
-      CurrentUrl = Contains(unit.Url, "http://") ? unit.Url : base + unit.Url;
+      CurrentUrl = IsAbsoluteLink(unit.Url) ? unit.Url : base + unit.Url;
       CurrentUrl = NormalizeUrl(CurrentUrl);
       if (!CheckFileName(CurrentUrl)) {
         s.DeleteItem(0);
@@ -332,6 +333,8 @@ void TMainForm::RunWorkList() {
         try {
           Fetch(CurrentUrl);
         } catch (const std::exception&) {
+          // A proxy that refused the tunnel drops the entry; the status bar says why.
+          if (!HttpClient1.LastFailureText.empty()) f.SetStatusText(HttpClient1.LastFailureText);
           RetryOrDrop();
         }
         if (Contains(CurrentUrl, ".htm")) ParseLinks(HttpClient1.Body, false, CurrentUrl);
@@ -387,7 +390,10 @@ void TMainForm::HttpClient1Disconnect() { m_form.Exit1.Enabled = true; }
 
 void TMainForm::HttpClient1ConnectionFailed() {
   AbortDownLoad();
-  ShowMessageBox(Sjis("接続できません。"), MsgDlgType::mtWarning, 0, mbOKOnly);
+  // A certificate or handshake failure names the host and what is wrong before the usual text.
+  std::string text = Sjis("接続できません。");
+  if (!HttpClient1.LastFailureText.empty()) text = HttpClient1.LastFailureText + "\r\n" + text;
+  ShowMessageBox(text, MsgDlgType::mtWarning, 0, mbOKOnly);
 }
 
 void TMainForm::HttpClient1PacketRecvd() {
@@ -450,7 +456,9 @@ void TMainForm::HttpClient1Failure(CmdType cmd) {
 
 void TMainForm::HttpClient1AboutToSend() {
   TExStringList& h = HttpClient1.RequestHeaders;
-  h.SetKeyValue("Referer", CurrentReferer);
+  // The address of an HTTPS page does not leave the encrypted connection for a plain one.
+  const bool keepsSecret = IsHttpsUrl(CurrentReferer) && !HttpClient1.Secure();
+  h.SetKeyValue("Referer", keepsSecret ? "" : CurrentReferer);
   h.SetKeyValue("If-Modified-Since", "");
   h.SetKeyValue("If-None-Match", "");
   h.SetKeyValue("Content-Type", "");
