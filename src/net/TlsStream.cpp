@@ -165,14 +165,14 @@ int TTlsStream::Step() {
 
 int TTlsStream::StepTunnelSend() {
   if (m_tunnelRequest.empty()) {
-    m_tunnelRequest = "CONNECT " + m_tunnelTarget + " HTTP/1.0\r\nHost: " + m_tunnelTarget +
-                      "\r\n\r\n";
+    m_tunnelRequest =
+        "CONNECT " + m_tunnelTarget + " HTTP/1.0\r\nHost: " + m_tunnelTarget + "\r\n\r\n";
     m_tunnelSent = 0;
   }
   m_wantWrite = true;
   while (m_tunnelSent < m_tunnelRequest.size()) {
-    std::int64_t n = m_inner->Send(m_tunnelRequest.data() + m_tunnelSent,
-                                   m_tunnelRequest.size() - m_tunnelSent);
+    std::int64_t n =
+        m_inner->Send(m_tunnelRequest.data() + m_tunnelSent, m_tunnelRequest.size() - m_tunnelSent);
     if (n == -kWsaWouldBlock || n == 0) return kWsaWouldBlock;
     if (n < 0) return Fail(static_cast<int>(-n));
     m_tunnelSent += static_cast<std::size_t>(n);
@@ -208,8 +208,8 @@ int TTlsStream::StepTunnelRead() {
       continue;
     }
     m_tunnelStatus = ReplyStatus(m_tunnelReply);
-    bool accepted = m_tunnelStatus >= 200 && m_tunnelStatus <= 299 &&
-                    end + endLength == m_tunnelReply.size();
+    bool accepted =
+        m_tunnelStatus >= 200 && m_tunnelStatus <= 299 && end + endLength == m_tunnelReply.size();
     if (!accepted) return Fail(kTunnelRefused);
     m_phase = Phase::Handshake;
     return 0;
