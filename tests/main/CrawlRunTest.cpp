@@ -390,5 +390,37 @@ TEST_F(CrawlRun, BadRetryCountLeavesTheRunWithAnErrorBoxAndCleansUp) {
   EXPECT_TRUE(form->AddressEdit.Enabled && form->DirectoryEdit.Enabled && form->Button2.Enabled);
 }
 
+TEST_F(CrawlRun, HttpsLinksAreAbsoluteOnEveryPage) {
+  S().JPGDownLoad = S().HTMLDownLoad = true;
+  const std::string secure =
+      "https://127.0.0.1:" + std::to_string(ClosedLoopbackPort()) + "/x/s.jpg";
+  Page("/index.html", "<a href=\"sub/page.html\">p</a>");
+  Page("/sub/page.html", "<img src=\"" + secure + "\">");
+  form->AddressEdit.Text = Url("/index.html");
+  Download();
+  // The link was queued as it stands, not glued to the page's directory, and fetched from its
+  // own host (which refuses: a connection failure ends the run).
+  EXPECT_EQ(Hits("/sub/" + secure), 0);
+  EXPECT_EQ(Pending(), Strings{secure});
+  EXPECT_EQ(Boxes(), (Strings{"接続できません。", "ダウンロードを中断しました。"}));
+}
+
+TEST_F(CrawlRun, TheAddressOfAnHttpsPageIsNotSentOverHttp) {
+  S().JPGDownLoad = true;
+  S().AddItem(Url("/a.jpg"), "https://secure.test/index.html");
+  S().AddItem(Url("/b.jpg"), "http://plain.test/index.html");
+  S().AddItem("c.jpg", "HTTPS://secure.test/index.html");
+  File("/a.jpg", "A", "image/jpeg");
+  File("/b.jpg", "B", "image/jpeg");
+  File("/c.jpg", "C", "image/jpeg");
+  form->AddressEdit.Text = Url("/index.html");
+  Continue();
+  EXPECT_EQ(SavedFiles(), (Strings{"a.jpg", "b.jpg", "c.jpg"}));
+  EXPECT_EQ(RequestsFor("/a.jpg")[0].find("Referer"), std::string::npos);
+  EXPECT_EQ(RequestsFor("/c.jpg")[0].find("Referer"), std::string::npos);
+  EXPECT_NE(RequestsFor("/b.jpg")[0].find("Referer: http://plain.test/index.html\r\n"),
+            std::string::npos);
+}
+
 }  // namespace
 }  // namespace toravin::test
