@@ -75,11 +75,14 @@ class Nginx:
         self.port = free_port()
         self.tls_ports = {n: free_port() for n in (tls or {})}
         first_tls = next(iter(self.tls_ports.values()), 0)
-        ports = {"http": self.port, "https": first_tls}
+
+        def fill(text):
+            return text.replace("{http}", str(self.port)).replace("{https}", str(first_tls))
+
         tls_servers = "".join(
             f"  server {{ listen 127.0.0.1:{self.tls_ports[n]} ssl; root {root};\n"
             f"    ssl_certificate {cert}; ssl_certificate_key {key};\n"
-            f"    {tls_extra.format(**ports)} }}\n"
+            f"    {fill(tls_extra)} }}\n"
             for n, (cert, key) in (tls or {}).items())
         user = "user root;" if os.getuid() == 0 else ""
         gz = "gzip on; gzip_min_length 1;" if gzip else "gzip off;"
@@ -101,7 +104,7 @@ http {{
   gzip_http_version 1.0;
   ssl_protocols TLSv1.2 TLSv1.3;
   ssl_session_cache shared:tls:1m;
-  server {{ listen 127.0.0.1:{self.port}; root {root}; {http_extra.format(**ports)} }}
+  server {{ listen 127.0.0.1:{self.port}; root {root}; {fill(http_extra)} }}
 {tls_servers}}}
 """
         with open(os.path.join(d, "nginx.conf"), "w") as f:
@@ -126,14 +129,16 @@ http {{
 
 
 class Tinyproxy:
-    def __init__(self, work):
-        d = os.path.join(work, "tinyproxy")
+    """tinyproxy on a free loopback port; `extra` lines go into its configuration."""
+
+    def __init__(self, work, extra="", name="tinyproxy"):
+        d = os.path.join(work, name)
         os.makedirs(d, exist_ok=True)
         self.port = free_port()
         user = "User root\nGroup root\n" if os.getuid() == 0 else ""
         with open(os.path.join(d, "tinyproxy.conf"), "w") as f:
             f.write(f"{user}Port {self.port}\nListen 127.0.0.1\nTimeout 60\nMaxClients 20\n"
-                    "Allow 127.0.0.1\nLogLevel Error\nDisableViaHeader Yes\n")
+                    "Allow 127.0.0.1\nLogLevel Error\nDisableViaHeader Yes\n" + extra)
         binary = shutil.which("tinyproxy") or "/usr/bin/tinyproxy"
         self.proc = subprocess.Popen([binary, "-d", "-c", os.path.join(d, "tinyproxy.conf")],
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
