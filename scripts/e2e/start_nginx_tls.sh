@@ -4,7 +4,8 @@
 # (make_test_certs.sh; the tests trust DIR/certs/ca.pem through SSL_CERT_FILE). Prints five free
 # loopback ports on one line: TLS with the good, the expired, the wrong-name and the untrusted
 # certificate, then a plain-HTTP port. Redirects: https /tohttp.jpg -> http /small.jpg and
-# http /tohttps.jpg -> https /small.jpg.
+# http /tohttps.jpg -> https /small.jpg; /cookie-to-http(s) set a cookie and redirect to the other
+# scheme's /cookie-echo, which answers with the request's Cookie header.
 set -euo pipefail
 dir=$1
 here=$(cd "$(dirname "$0")" && pwd)
@@ -21,7 +22,10 @@ servers=""
 for n in "${names[@]}"; do
   servers+="  server { listen 127.0.0.1:${port[$n]} ssl; root $dir/site;
     ssl_certificate $dir/certs/$n.pem; ssl_certificate_key $dir/certs/$n.key;
-    location = /tohttp.jpg { return 302 http://127.0.0.1:${port[plain]}/small.jpg; } }
+    location = /tohttp.jpg { return 302 http://127.0.0.1:${port[plain]}/small.jpg; }
+    location = /cookie-to-http { add_header Set-Cookie \"s=1\";
+      return 302 http://127.0.0.1:${port[plain]}/cookie-echo; }
+    location = /cookie-echo { return 200 \"cookie=[\$http_cookie]\"; } }
 "
 done
 cat >"$conf/nginx.conf" <<CONF
@@ -44,7 +48,10 @@ http {
   ssl_session_cache shared:tls:1m;
 $servers
   server { listen 127.0.0.1:${port[plain]}; root $dir/site;
-    location = /tohttps.jpg { return 302 https://127.0.0.1:${port[good]}/small.jpg; } }
+    location = /tohttps.jpg { return 302 https://127.0.0.1:${port[good]}/small.jpg; }
+    location = /cookie-to-https { add_header Set-Cookie "p=1";
+      return 302 https://127.0.0.1:${port[good]}/cookie-echo; }
+    location = /cookie-echo { return 200 "cookie=[\$http_cookie]"; } }
 }
 CONF
 "$nginx_bin" -p "$conf" -c "$conf/nginx.conf" -e "$conf/error.log" 2>>"$conf/start.log"

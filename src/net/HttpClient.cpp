@@ -295,6 +295,7 @@ void THttpClient::RunCommand() {
 
     if (ReplyCode >= 300 && ReplyCode <= 398 && !ReceivedCookie.empty()) {
       HeaderInfo.Cookie = ReceivedCookie;
+      m_httpsCookie = m_secure ? ReceivedCookie : std::string();
     }
     if (follow) {
       bool handled = false;
@@ -408,7 +409,10 @@ void THttpClient::BuildRequestHeaders() {
   RequestHeaders.Add("Accept: image/x-rgb, image/x-xbm, image/gif, */*, application/postscript");
   RequestHeaders.SetKeyValue("User-Agent", HeaderInfo.LocalProgram);
   RequestHeaders.SetKeyValue("From", HeaderInfo.LocalMailAddress);
-  RequestHeaders.SetKeyValue("Cookie", HeaderInfo.Cookie);
+  // A cookie an HTTPS reply set does not travel in clear.
+  const bool keepsSecret =
+      !m_secure && !m_httpsCookie.empty() && HeaderInfo.Cookie == m_httpsCookie;
+  RequestHeaders.SetKeyValue("Cookie", keepsSecret ? std::string() : HeaderInfo.Cookie);
   RequestHeaders.SetKeyValue("Referer", HeaderInfo.Referer);
   if (!HeaderInfo.UserId.empty() && !HeaderInfo.Password.empty()) {
     RequestHeaders.SetKeyValue(

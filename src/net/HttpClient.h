@@ -122,6 +122,7 @@ class THttpClient : public TSockClient {
   void ReserveBody();
   bool m_locationSeen = false;  // the current reply carried a Location header
   bool m_secure = false;        // the URL's scheme is "https"; a URL without one keeps it
+  std::string m_httpsCookie;    // the redirect cookie in HeaderInfo, when an HTTPS reply set it
 };
 
 }  // namespace toravin

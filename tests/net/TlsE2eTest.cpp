@@ -147,6 +147,26 @@ TEST_F(TlsE2e, RedirectsCrossBetweenHttpAndHttps) {
   }
 }
 
+TEST_F(TlsE2e, ARedirectCookieFromHttpsIsNotSentOverHttp) {
+  struct Case {
+    std::string url, body;
+  } cases[] = {
+      {Url(s_good, "/cookie-to-http"), "cookie=[]"},
+      {"http://127.0.0.1:" + s_plain + "/cookie-to-https", "cookie=[p=1]"},
+  };
+  for (const Case& c : cases) {
+    THttpClient http;
+    http.Get(c.url);
+    EXPECT_EQ(http.ReplyCode, 200) << c.url;
+    EXPECT_EQ(http.Body, c.body) << c.url;
+  }
+  // Back on HTTPS, the cookie an HTTPS reply set is sent again.
+  THttpClient http;
+  http.Get(Url(s_good, "/cookie-to-http"));
+  http.Get(Url(s_good, "/cookie-echo"));
+  EXPECT_EQ(http.Body, "cookie=[s=1]");
+}
+
 TEST_F(TlsE2e, BadCertificatesAreRefusedAndNothingIsWritten) {
   struct Case {
     const std::string* port;
