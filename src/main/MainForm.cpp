@@ -260,6 +260,9 @@ void TMainForm::ContinueButtonClick() {
 
 void TMainForm::DownLoadAbortButtonClick() {
   Aborted = true;
+  // A connection still being made (lookup, connect, TLS handshake) is given up at once instead
+  // of at its time-out.
+  if (!HttpClient1.Connected) HttpClient1.Abort();
   AbortDownLoad();
 }
 
@@ -389,7 +392,10 @@ void TMainForm::HttpClient1Connect() {
 void TMainForm::HttpClient1Disconnect() { m_form.Exit1.Enabled = true; }
 
 void TMainForm::HttpClient1ConnectionFailed() {
+  // Given up because the user pressed Abort: that is no failure to report.
+  const bool byUser = Aborted;
   AbortDownLoad();
+  if (byUser) return;
   // A certificate or handshake failure names the host and what is wrong before the usual text.
   std::string text = Sjis("接続できません。");
   if (!HttpClient1.LastFailureText.empty()) text = HttpClient1.LastFailureText + "\r\n" + text;
