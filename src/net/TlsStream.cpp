@@ -189,7 +189,8 @@ int TTlsStream::StepTunnelRead() {
   for (;;) {
     std::int64_t n = m_inner->Receive(buf, sizeof buf, false);
     if (n == -kWsaWouldBlock) return kWsaWouldBlock;
-    if (n <= 0) {
+    if (n < 0) return Fail(static_cast<int>(-n));  // the connection to the proxy broke
+    if (n == 0) {
       m_tunnelStatus = ReplyStatus(m_tunnelReply);
       return Fail(kTunnelRefused);
     }
