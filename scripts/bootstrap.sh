@@ -11,6 +11,8 @@ packages=(
   qt6-base-dev fonts-noto-cjk
   # gzip decoding plug-in
   zlib1g-dev
+  # HTTPS: TLS library, and the command that makes the tests' certificates
+  libssl-dev openssl
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev python3 libre2-dev
   # fuzzing

@@ -79,7 +79,7 @@ void TMainForm::FindPattern(std::string_view upperLine, const char* pattern, int
 bool TMainForm::AcceptLink(std::string& link, bool startPage, std::string_view pageUrl) {
   const TToraVinIniList& s = *m_settings;
   bool keep = true;
-  if (!startPage && !Contains(link, "http://")) link = NormalizeUrl(BaseUrl(pageUrl) + link);
+  if (!startPage && !IsAbsoluteLink(link)) link = NormalizeUrl(BaseUrl(pageUrl) + link);
   if (s.ContainsUrl(link)) keep = false;
   if (Contains(link, "/cgi-bin/") || Contains(link, ".cgi")) keep = false;
   if (!keep) return false;

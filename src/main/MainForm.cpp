@@ -296,6 +296,7 @@ void TMainForm::DownLoadButtonClick() {
     Fetch(CurrentUrl);
   } catch (const std::exception&) {
     Aborted = true;
+    if (!HttpClient1.LastFailureText.empty()) m_form.SetStatusText(HttpClient1.LastFailureText);
     ShowMessageBox(Sjis("切断しました。"), MsgDlgType::mtError, 0, mbOKOnly);
   }
   if (Aborted) {
@@ -322,6 +323,9 @@ void TMainForm::ContinueButtonClick() {
 
 void TMainForm::DownLoadAbortButtonClick() {
   Aborted = true;
+  // A connection still being made (lookup, connect, TLS handshake) is given up at once instead
+  // of at its time-out.
+  if (!HttpClient1.Connected) HttpClient1.Abort();
   AbortDownLoad();
 }
 
@@ -387,7 +391,7 @@ void TMainForm::RunWorkList() {
     const std::string base = BaseUrl(f.AddressEdit.Text);
     while (s.Count() > 0 && !Aborted) {
       const TDownLoadUnit& unit = s.Item(0);
-      CurrentUrl = Contains(unit.Url, "http://") ? unit.Url : base + unit.Url;
+      CurrentUrl = IsAbsoluteLink(unit.Url) ? unit.Url : base + unit.Url;
       CurrentUrl = NormalizeUrl(CurrentUrl);
       m_nameCharset = CharsetOf(unit.Referer);
       if (!CheckFileName(CurrentUrl)) {
@@ -398,6 +402,8 @@ void TMainForm::RunWorkList() {
         try {
           Fetch(CurrentUrl);
         } catch (const std::exception&) {
+          // A proxy that refused the tunnel drops the entry; the status bar says why.
+          if (!HttpClient1.LastFailureText.empty()) f.SetStatusText(HttpClient1.LastFailureText);
           RetryOrDrop();
         }
         if (Contains(CurrentUrl, ".htm")) ParseLinks(HttpClient1.Body, false, CurrentUrl);
@@ -456,8 +462,14 @@ void TMainForm::HttpClient1Disconnect() {
 }
 
 void TMainForm::HttpClient1ConnectionFailed() {
+  // Given up because the user pressed Abort: that is no failure to report.
+  const bool byUser = Aborted;
   AbortDownLoad();
-  ShowMessageBox(Sjis("接続できません。"), MsgDlgType::mtWarning, 0, mbOKOnly);
+  if (byUser) return;
+  // A certificate or handshake failure names the host and what is wrong before the usual text.
+  std::string text = Sjis("接続できません。");
+  if (!HttpClient1.LastFailureText.empty()) text = HttpClient1.LastFailureText + "\r\n" + text;
+  ShowMessageBox(text, MsgDlgType::mtWarning, 0, mbOKOnly);
 }
 
 std::string TMainForm::NameOf(std::string_view url) const {
@@ -531,7 +543,9 @@ void TMainForm::HttpClient1Failure(CmdType cmd) {
 
 void TMainForm::HttpClient1AboutToSend() {
   TExStringList& h = HttpClient1.RequestHeaders;
-  h.SetKeyValue("Referer", CurrentReferer);
+  // The address of an HTTPS page does not leave the encrypted connection for a plain one.
+  const bool keepsSecret = IsHttpsUrl(CurrentReferer) && !HttpClient1.Secure();
+  h.SetKeyValue("Referer", keepsSecret ? "" : CurrentReferer);
   h.SetKeyValue("If-Modified-Since", "");
   h.SetKeyValue("If-None-Match", "");
   h.SetKeyValue("Content-Type", "");

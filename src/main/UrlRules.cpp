@@ -19,6 +19,21 @@ size_t PathStart(std::string_view url) {
 
 }  // namespace
 
+bool IsAbsoluteLink(std::string_view link) {
+  return Contains(link, "http://") || Contains(link, "https://");
+}
+
+bool IsHttpsUrl(std::string_view url) {
+  constexpr std::string_view kScheme = "https://";
+  if (url.size() < kScheme.size()) return false;
+  for (size_t i = 0; i < kScheme.size(); ++i) {
+    char c = url[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != kScheme[i]) return false;
+  }
+  return true;
+}
+
 std::string BaseUrl(std::string_view url) {
   if (Contains(url, ".htm")) {
     size_t slash = url.rfind('/');

@@ -18,6 +18,13 @@ std::string BaseUrl(std::string_view url);
 // it removes the first segment ("a/../b" -> "b"). Every input ends, in linear time.
 std::string NormalizeUrl(std::string_view url);
 
+// True when a link or URL counts as absolute: it contains "http://" or "https://" anywhere,
+// as the work list and the link test have always asked of "http://".
+bool IsAbsoluteLink(std::string_view link);
+
+// True when a URL starts with "https://" (letters in any case).
+bool IsHttpsUrl(std::string_view url);
+
 // The extension of a link in lower case: the text from its last "." when no "\" or ":" follows
 // that dot, otherwise empty. A "/" does not end it.
 std::string LinkExtension(std::string_view link);

@@ -1,10 +1,11 @@
 // The byte stream under the socket client: a connection attempt, peeking and taking bytes, sending,
 // and short readiness waits. Plain TCP implements it for the program; an in-memory version drives
-// the HTTP code in tests and fuzzers, and an encrypted stream could be added without touching it.
+// the HTTP code in tests and fuzzers, and the TLS stream carries HTTPS.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace toravin {
 
@@ -40,6 +41,13 @@ class TByteStream {
 
   // Ends the connection; a closed stream can Connect again.
   virtual void Close() = 0;
+
+  // The user's text for a connection failure code of this stream's own (CP932), naming what
+  // failed; empty when the code needs no text beyond the socket client's own.
+  virtual std::string FailureText(int code) const {
+    (void)code;
+    return {};
+  }
 };
 
 }  // namespace toravin

@@ -10,6 +10,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "net/TlsStream.h"
 #include "net/UUProcessor.h"
 #include "net/UrlEncoder.h"
 #include "platform/Cp932.h"
@@ -303,6 +304,7 @@ void THttpClient::RunCommand() {
 
     if (ReplyCode >= 300 && ReplyCode <= 398 && !ReceivedCookie.empty()) {
       HeaderInfo.Cookie = ReceivedCookie;
+      m_httpsCookie = m_secure ? ReceivedCookie : std::string();
     }
     if (follow) {
       bool handled = false;
@@ -336,10 +338,11 @@ void THttpClient::ParseURL() {
     } else if (scheme == "FTP") {
       Port = 21;
     } else if (scheme == "HTTPS") {
-      throw std::runtime_error("HTTP Secure Socket is not supported");
+      Port = 443;
     } else {
       Port = 80;
     }
+    m_secure = scheme == "HTTPS";
   }
 
   std::string hostPart;
@@ -380,9 +383,9 @@ std::string THttpClient::ResolveLocation(const std::string& location) const {
     }
     if (scheme) return location;
   }
-  if (location.starts_with("//")) return "http:" + location;
-  std::string origin = "http://" + Host;
-  if (Port != 80) origin += ":" + std::to_string(Port);
+  if (location.starts_with("//")) return (m_secure ? "https:" : "http:") + location;
+  std::string origin = (m_secure ? "https://" : "http://") + Host;
+  if (Port != (m_secure ? 443 : 80)) origin += ":" + std::to_string(Port);
   if (location.starts_with('/')) return origin + location;
   std::string dir = RequestPath.substr(0, RequestPath.find_first_of("?#"));
   dir.resize(dir.rfind('/') + 1);  // RequestPath always starts with "/"
@@ -390,13 +393,23 @@ std::string THttpClient::ResolveLocation(const std::string& location) const {
   return origin + dir + location;
 }
 
+std::unique_ptr<TByteStream> THttpClient::NewStream() {
+  std::unique_ptr<TByteStream> stream = TSockClient::NewStream();
+  if (!m_secure) return stream;
+  std::string tunnel = Proxy.empty() ? "" : Host + ":" + std::to_string(Port);
+  return std::make_unique<TTlsStream>(std::move(stream), Host, std::move(tunnel));
+}
+
 void THttpClient::BuildRequestHeaders() {
   RequestHeaders.Clear();
+  // An https request through a proxy travels inside a tunnel to the server: it is a direct
+  // request, and the proxy sees none of it.
+  const bool proxyForm = !Proxy.empty() && !m_secure;
   if (CurrentCmd != CmdCustom) {
-    RequestHeaders.Add(MethodText(CurrentCmd) + (Proxy.empty() ? RequestPath : RequestURL) +
+    RequestHeaders.Add(MethodText(CurrentCmd) + (proxyForm ? RequestURL : RequestPath) +
                        " HTTP/1.0");
   }
-  if (!Proxy.empty()) {
+  if (proxyForm) {
     RequestHeaders.Add("Proxy-Connection: Keep-Alive");
     RequestHeaders.Add("Host: " + Host);
   }
@@ -405,7 +418,10 @@ void THttpClient::BuildRequestHeaders() {
   RequestHeaders.Add("Accept: image/x-rgb, image/x-xbm, image/gif, */*, application/postscript");
   RequestHeaders.SetKeyValue("User-Agent", HeaderInfo.LocalProgram);
   RequestHeaders.SetKeyValue("From", HeaderInfo.LocalMailAddress);
-  RequestHeaders.SetKeyValue("Cookie", HeaderInfo.Cookie);
+  // A cookie an HTTPS reply set does not travel in clear.
+  const bool keepsSecret =
+      !m_secure && !m_httpsCookie.empty() && HeaderInfo.Cookie == m_httpsCookie;
+  RequestHeaders.SetKeyValue("Cookie", keepsSecret ? std::string() : HeaderInfo.Cookie);
   RequestHeaders.SetKeyValue("Referer", HeaderInfo.Referer);
   if (!HeaderInfo.UserId.empty() && !HeaderInfo.Password.empty()) {
     RequestHeaders.SetKeyValue(

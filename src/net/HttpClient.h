@@ -108,15 +108,24 @@ class THttpClient : public TSockClient {
   virtual void SendRequest();
 
   // The absolute URL a Location value leads to from the current request: absolute values stay,
-  // "//host/.." takes "http:", "/path" keeps host and port, other relative values resolve
-  // against the directory of the request path.
+  // "//host/.." takes the request's scheme, "/path" keeps scheme, host and port, other relative
+  // values resolve against the directory of the request path.
   std::string ResolveLocation(const std::string& location) const;
+
+  // True while the current request is an "https" one: port 443 by default, a TLS stream, and
+  // through a proxy a CONNECT tunnel instead of the proxy's request form.
+  bool Secure() const { return m_secure; }
+
+ protected:
+  std::unique_ptr<TByteStream> NewStream() override;
 
  private:
   void Run(CmdType cmd, const std::string& url);
   void ReserveBody();
   bool m_locationSeen = false;  // the current reply carried a Location header
   bool m_inCommand = false;     // a command is running (its handlers run nested inside it)
+  bool m_secure = false;        // the URL's scheme is "https"; a URL without one keeps it
+  std::string m_httpsCookie;    // the redirect cookie in HeaderInfo, when an HTTPS reply set it
 };
 
 }  // namespace toravin

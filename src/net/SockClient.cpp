@@ -12,6 +12,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "net/SecureFailure.h"
 #include "net/TcpStream.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
@@ -172,6 +173,7 @@ void TSockClient::ResolveHost() {
 void TSockClient::Connect() {
   ReportStatus(8, "Connecting");
   Canceled = false;
+  LastFailureText.clear();
   if (Connected) throw ESockError("Already connected");
   for (int retry = 0;; ++retry) {
     try {
@@ -188,7 +190,7 @@ void TSockClient::Connect() {
     if (!handled) throw ESockError("Null Remote Address");
   }
   int port = Proxy.empty() ? Port : ProxyPort;
-  m_stream = StreamFactory ? StreamFactory() : std::make_unique<TTcpStream>();
+  m_stream = NewStream();
   WaitOver = false;
   LastEventOk = true;
   int code = m_stream->Connect(RemoteAddress, static_cast<std::uint16_t>(port));
@@ -210,12 +212,22 @@ void TSockClient::Connect() {
     }
   }
   if (TimedOut || Canceled || !LastEventOk) {
+    if (!TimedOut && !Canceled) LastFailureText = m_stream->FailureText(LastErrorCode);
     m_stream->Close();
-    if (OnConnectionFailed) OnConnectionFailed(*this);
+    // A proxy that refuses one tunnel answered like a server refusing one file: that is no
+    // failure of the connection itself.
+    bool refusedTunnel = !TimedOut && !Canceled && LastErrorCode == kTunnelRefused;
+    if (OnConnectionFailed && !refusedTunnel) OnConnectionFailed(*this);
     if (TimedOut) throw ESockError("Connection Timed out");
     if (Canceled) throw ESockError("Connection Canceled");
+    if (!LastFailureText.empty()) throw ESockError(LastFailureText);
     throw ESockError("Connection Failed");
   }
+}
+
+std::unique_ptr<TByteStream> TSockClient::NewStream() {
+  if (StreamFactory) return StreamFactory();
+  return std::make_unique<TTcpStream>();
 }
 
 void TSockClient::Disconnect() {

@@ -72,6 +72,9 @@ class TSockClient {
   std::int64_t ContentLength = 0;
   std::vector<std::string> WinsockInfo;
   std::uint32_t RemoteAddress = 0;  // host byte order; 0 until resolved
+  // Why the last Connect could not make a secure connection (certificate, handshake, proxy
+  // tunnel), naming the host; empty otherwise. Cleared when Connect starts.
+  std::string LastFailureText;
 
   // Seams: where connections and name lookups come from. Empty means plain TCP and getaddrinfo.
   TStreamFactory StreamFactory;
@@ -116,6 +119,8 @@ class TSockClient {
   // One pass of the waiting loops: check the time-out, then run pending user-interface events.
   void Pump();
   bool Destroying() const { return m_destroying; }
+  // The stream for the next connection: StreamFactory's, or plain TCP.
+  virtual std::unique_ptr<TByteStream> NewStream();
   TByteStream* Stream() const { return m_stream.get(); }
 
  private:

@@ -63,12 +63,27 @@ def wait_port(port, seconds=10):
 
 
 class Nginx:
-    """nginx serving `root` on a free loopback port, everything under `work`; gzip on for pages."""
+    """nginx serving `root` on a free loopback port, everything under `work`; gzip on for pages.
+    With `tls` (name -> (certificate, key)) it also serves `root` over TLS, one free port per
+    pair, in `tls_ports`. `http_extra` and `tls_extra` are lines added to the server blocks; in
+    them {http} and {https} stand for the plain port and the first TLS port."""
 
-    def __init__(self, work, root, gzip=True):
-        self.dir = os.path.join(work, "nginx")
+    def __init__(self, work, root, gzip=True, tls=None, http_extra="", tls_extra="",
+                 name="nginx"):
+        self.dir = os.path.join(work, name)
         os.makedirs(os.path.join(self.dir, "tmp"), exist_ok=True)
         self.port = free_port()
+        self.tls_ports = {n: free_port() for n in (tls or {})}
+        first_tls = next(iter(self.tls_ports.values()), 0)
+
+        def fill(text):
+            return text.replace("{http}", str(self.port)).replace("{https}", str(first_tls))
+
+        tls_servers = "".join(
+            f"  server {{ listen 127.0.0.1:{self.tls_ports[n]} ssl; root {root};\n"
+            f"    ssl_certificate {cert}; ssl_certificate_key {key};\n"
+            f"    {fill(tls_extra)} }}\n"
+            for n, (cert, key) in (tls or {}).items())
         user = "user root;" if os.getuid() == 0 else ""
         gz = "gzip on; gzip_min_length 1;" if gzip else "gzip off;"
         d = self.dir
@@ -87,16 +102,19 @@ http {{
   default_type application/octet-stream;
   {gz}
   gzip_http_version 1.0;
-  server {{ listen 127.0.0.1:{self.port}; root {root}; }}
-}}
+  ssl_protocols TLSv1.2 TLSv1.3;
+  ssl_session_cache shared:tls:1m;
+  server {{ listen 127.0.0.1:{self.port}; root {root}; {fill(http_extra)} }}
+{tls_servers}}}
 """
         with open(os.path.join(d, "nginx.conf"), "w") as f:
             f.write(conf)
         binary = shutil.which("nginx") or "/usr/sbin/nginx"
         subprocess.run([binary, "-p", d, "-c", os.path.join(d, "nginx.conf"), "-e",
                         os.path.join(d, "error.log")], check=True)
-        if not wait_port(self.port):
-            raise RuntimeError("nginx did not start")
+        for port in [self.port, *self.tls_ports.values()]:
+            if not wait_port(port):
+                raise RuntimeError("nginx did not start")
 
     def requests(self):
         with open(os.path.join(self.dir, "access.log")) as f:
@@ -111,14 +129,16 @@ http {{
 
 
 class Tinyproxy:
-    def __init__(self, work):
-        d = os.path.join(work, "tinyproxy")
+    """tinyproxy on a free loopback port; `extra` lines go into its configuration."""
+
+    def __init__(self, work, extra="", name="tinyproxy"):
+        d = os.path.join(work, name)
         os.makedirs(d, exist_ok=True)
         self.port = free_port()
         user = "User root\nGroup root\n" if os.getuid() == 0 else ""
         with open(os.path.join(d, "tinyproxy.conf"), "w") as f:
             f.write(f"{user}Port {self.port}\nListen 127.0.0.1\nTimeout 60\nMaxClients 20\n"
-                    "Allow 127.0.0.1\nLogLevel Error\nDisableViaHeader Yes\n")
+                    "Allow 127.0.0.1\nLogLevel Error\nDisableViaHeader Yes\n" + extra)
         binary = shutil.which("tinyproxy") or "/usr/bin/tinyproxy"
         self.proc = subprocess.Popen([binary, "-d", "-c", os.path.join(d, "tinyproxy.conf")],
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)

@@ -1,6 +1,10 @@
 // Whole crawl runs against scripted sites: what is requested, what lands on disk, what the user
 // is told, and what stays in the work list.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "CrawlFixture.h"
 #include "platform/Cp932.h"
@@ -388,6 +392,75 @@ TEST_F(CrawlRun, BadRetryCountLeavesTheRunWithAnErrorBoxAndCleansUp) {
   Download();
   EXPECT_EQ(Boxes(), Strings{"'2.5' は整数ではありません"});
   EXPECT_TRUE(form->AddressEdit.Enabled && form->DirectoryEdit.Enabled && form->Button2.Enabled);
+}
+
+TEST_F(CrawlRun, HttpsLinksAreAbsoluteOnEveryPage) {
+  S().JPGDownLoad = S().HTMLDownLoad = true;
+  const std::string secure =
+      "https://127.0.0.1:" + std::to_string(ClosedLoopbackPort()) + "/x/s.jpg";
+  Page("/index.html", "<a href=\"sub/page.html\">p</a>");
+  Page("/sub/page.html", "<img src=\"" + secure + "\">");
+  form->AddressEdit.Text = Url("/index.html");
+  Download();
+  // The link was queued as it stands, not glued to the page's directory, and fetched from its
+  // own host (which refuses: a connection failure ends the run).
+  EXPECT_EQ(Hits("/sub/" + secure), 0);
+  EXPECT_EQ(Pending(), Strings{secure});
+  EXPECT_EQ(Boxes(), (Strings{"接続できません。", "ダウンロードを中断しました。"}));
+}
+
+TEST_F(CrawlRun, TheAddressOfAnHttpsPageIsNotSentOverHttp) {
+  S().JPGDownLoad = true;
+  S().AddItem(Url("/a.jpg"), "https://secure.test/index.html");
+  S().AddItem(Url("/b.jpg"), "http://plain.test/index.html");
+  S().AddItem("c.jpg", "HTTPS://secure.test/index.html");
+  File("/a.jpg", "A", "image/jpeg");
+  File("/b.jpg", "B", "image/jpeg");
+  File("/c.jpg", "C", "image/jpeg");
+  form->AddressEdit.Text = Url("/index.html");
+  Continue();
+  EXPECT_EQ(SavedFiles(), (Strings{"a.jpg", "b.jpg", "c.jpg"}));
+  EXPECT_EQ(RequestsFor("/a.jpg")[0].find("Referer"), std::string::npos);
+  EXPECT_EQ(RequestsFor("/c.jpg")[0].find("Referer"), std::string::npos);
+  EXPECT_NE(RequestsFor("/b.jpg")[0].find("Referer: http://plain.test/index.html\r\n"),
+            std::string::npos);
+}
+
+TEST_F(CrawlRun, AbortDuringAStalledHandshakeEndsTheRunAtOnce) {
+  S().JPGDownLoad = true;
+  // A listener that takes the connection into its backlog and never answers the client hello.
+  int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof sa;
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&sa), sizeof sa), 0);
+  ::listen(listener, 4);
+  ::getsockname(listener, reinterpret_cast<sockaddr*>(&sa), &len);
+  const std::string stalled = "https://127.0.0.1:" + std::to_string(ntohs(sa.sin_port)) + "/s.jpg";
+  Page("/index.html", "<img src=\"" + stalled + "\"><img src=\"next.jpg\">");
+  File("/next.jpg", "N", "image/jpeg");
+  form->AddressEdit.Text = Url("/index.html");
+  int pumps = 0;
+  bool pressed = false;
+  SetMessagePump([&] {
+    // Well after the start page, the run is waiting in the handshake with the silent listener.
+    if (!pressed && Hits("/index.html") == 1 && ++pumps == 200) {
+      pressed = true;
+      mf->DownLoadAbortButtonClick();
+    }
+  });
+  Download();
+  SetMessagePump(nullptr);
+  ::close(listener);
+  EXPECT_TRUE(pressed);
+  // The handshake was given up by the button, not by the time-out, and only the abort's own box
+  // shows: the given-up connection is not reported as a failure.
+  EXPECT_FALSE(mf->HttpClient1.TimedOut);
+  EXPECT_EQ(Boxes(), Strings{"ダウンロードを中断しました。"});
+  EXPECT_EQ(Hits("/next.jpg"), 0);
+  EXPECT_TRUE(SavedFiles().empty());
+  EXPECT_TRUE(form->DownLoadButton.Visible && form->DownLoadButton.Enabled);
 }
 
 }  // namespace

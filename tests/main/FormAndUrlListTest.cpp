@@ -113,6 +113,16 @@ TEST_F(Form, PastingUrls) {
   EXPECT_EQ(Boxes().back(), "貼り付けようとしたものは、ＴＥＸＴではありません。");
 }
 
+TEST_F(Form, PastingHttpsUrls) {
+  dialogs.clipboard = "https://h/d/a.jpg\r\nhttps://h/e/b.gif";
+  dialogs.inputAnswers = {"index.html"};
+  mf->UrlPasteClick();
+  ASSERT_EQ(Pending(), (Strings{"https://h/d/a.jpg", "https://h/e/b.gif"}));
+  EXPECT_EQ(S().Item(0).Referer, "https://h/d/index.html");
+  EXPECT_EQ(S().Item(1).Referer, "https://h/e/index.html");
+  EXPECT_TRUE(Boxes().empty());
+}
+
 TEST_F(Form, ClearingAndSavingTheList) {
   mf->SaveURLClick();
   EXPECT_EQ(Boxes(), Strings{"保存するものがありません。"});

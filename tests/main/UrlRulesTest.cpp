@@ -118,5 +118,24 @@ TEST(UrlRules, LinkExtension) {
   for (const Case& c : cases) EXPECT_EQ(LinkExtension(c.link), c.ext) << c.link;
 }
 
+TEST(UrlRules, HttpsCountsAsAbsoluteAndItsPagesKeepTheScheme) {
+  struct Case {
+    std::string link;
+    bool absolute, https;
+  } cases[] = {
+      {"http://h/a.jpg", true, false},  {"https://h/a.jpg", true, true},
+      {"HTTPS://h/a.jpg", false, true}, {"x?u=https://h/a.jpg", true, false},
+      {"a.jpg", false, false},          {"//h/a.jpg", false, false},
+      {"https:/h/a.jpg", false, false}, {"", false, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(IsAbsoluteLink(c.link), c.absolute) << c.link;
+    EXPECT_EQ(IsHttpsUrl(c.link), c.https) << c.link;
+  }
+  EXPECT_EQ(BaseUrl("https://h/d/page.html"), "https://h/d/");
+  EXPECT_EQ(NormalizeUrl(BaseUrl("https://h/d/page.html") + "../img/a.jpg"), "https://h/img/a.jpg");
+  EXPECT_EQ(NormalizeUrl("https://h/../c"), "https://h/c");
+}
+
 }  // namespace
 }  // namespace toravin

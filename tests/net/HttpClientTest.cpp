@@ -107,7 +107,7 @@ TEST(HttpClient, UrlErrorsAreRaisedBeforeAnythingHappens) {
     std::string url, text;
   } cases[] = {
       {"", "Empty URL"},
-      {"https://h.test/", "HTTP Secure Socket is not supported"},
+      {"https://h.test:abc/", "'abc' is not a valid integer value"},
       {"http://h.test:abc/", "'abc' is not a valid integer value"},
       {"http://h.test:99999/", "'99999' is not a valid integer value"},
   };
