@@ -39,6 +39,7 @@ class TDirectoryChangeModel {
   void DirectoryCreated(const std::string& created) { SetDirectory(created); }
 
   ModalResult Result = ModalResult::mrNone;
+  Dialogs& Dlg() { return m_dialogs; }
 
   // Changes the process's current directory; replaceable for tests.
   std::function<void(const std::string&)> ChangeCurrentDirectory;
