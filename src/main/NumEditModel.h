@@ -69,7 +69,7 @@ class TNumEditModel {
   bool ImageCopy = false;
   bool EnterFocusMove = false;
   bool ArrowFocusMove = false;
-  bool Enabled = true;  // mirrored by the widget; a model of a disabled control refuses nothing
+  bool Enabled = true;  // the control's own state; a disabled parent disables it as well
 
   // The number formatted (separators, fixed digits), without the marks.
   std::string DisplayText() const;

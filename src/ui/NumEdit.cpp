@@ -337,7 +337,6 @@ void TNumEdit::contextMenuEvent(QContextMenuEvent* event) {
 
 void TNumEdit::changeEvent(QEvent* event) {
   if (event->type() == QEvent::FontChange) applyAutoSize();
-  if (event->type() == QEvent::EnabledChange) m_model->Enabled = isEnabled();
   QWidget::changeEvent(event);
 }
 

@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QImage>
@@ -20,8 +23,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -49,17 +50,29 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
+// One application for the whole run, gone before the process's static objects are: Qt's own
+// globals must outlive it.
+class QtApplication : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    m_app = std::make_unique<QApplication>(m_argc, m_argv);
+  }
+  void TearDown() override { m_app.reset(); }
+
+ private:
+  int m_argc = 1;
+  char m_name[16] = "dialog_ui_tests";
+  char* m_argv[2] = {m_name, nullptr};
+  std::unique_ptr<QApplication> m_app;
+};
+
+// GoogleTest owns the environments it is given.
+[[maybe_unused]] ::testing::Environment* const kQtApplication =
+    ::testing::AddGlobalTestEnvironment(new QtApplication);
+
 class Ui : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    if (!QApplication::instance()) {
-      if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-      static int argc = 1;
-      static char name[] = "dialog_ui_tests";
-      static char* argv[] = {name, nullptr};
-      static QApplication app(argc, argv);
-    }
-  }
   void SetUp() override {
     char cwd[4096];
     m_oldCwd = getcwd(cwd, sizeof cwd) ? cwd : "/";
@@ -105,7 +118,9 @@ void ExpectPlaces(Widget& w, std::initializer_list<Place> places) {
     ASSERT_NE(c, nullptr) << p.name;
     EXPECT_EQ(c->pos(), QPoint(p.left, p.top)) << p.name;
     // Labels grow to their text; everything else keeps its size.
-    if (!qobject_cast<QLabel*>(c)) EXPECT_EQ(c->size(), QSize(p.width, p.height)) << p.name;
+    if (!qobject_cast<QLabel*>(c)) {
+      EXPECT_EQ(c->size(), QSize(p.width, p.height)) << p.name;
+    }
     EXPECT_EQ(c->toolTip(), QString::fromUtf8(p.hint)) << p.name;
     if (!p.text) continue;
     QString text;
@@ -238,46 +253,54 @@ TEST_F(UiWithForm, SettingFormLayoutTextsAndTabOrder) {
   dialog.show();
   EXPECT_EQ(dialog.windowTitle(), QString::fromUtf8("設定項目"));
   EXPECT_EQ(dialog.size(), QSize(536, 348));
-  ExpectPlaces(dialog,
-               {
-                   {"FileChoiceCheckBox", 16, 16, 225, 17, "ファイル名を選択してダウンロードする", ""},
-                   {"ChoiceGroupBox", 16, 40, 233, 177, "ダウンロードするファイルを選択", ""},
-                   {"Label6", 13, 16, 212, 12, "ワイルドカード（　＊　と　？　）も使えます。", ""},
-                   {"JpegFileEdit", 96, 40, 121, 20, nullptr, ""},
-                   {"ZipFileEdit", 96, 101, 121, 20, nullptr, ""},
-                   {"HtmlCheckBox", 16, 136, 73, 17, "Html File", ""},
-                   {"ProxyCheckBox", 288, 16, 169, 17, "プロキシーサーバーを使う", ""},
-                   {"ProxyGroupBox", 288, 40, 225, 137, "プロキシーサーバー", ""},
-                   {"Label5", 8, 24, 46, 12, "：アドレス", ""},
-                   {"Label7", 8, 80, 37, 12, "：ポート", ""},
-                   {"PortEdit", 8, 96, 121, 20, nullptr, "ここにプロキシーサーバーのポートを入力"},
-                   {"FileSizeCheckBox", 288, 200, 225, 17, "ダウンロードするファイルをサイズで選択",
-                    ""},
-                   {"FileSizeEdit", 376, 224, 121, 20, nullptr,
-                    "この大きさ未満のファイルはダウンロードしない。"},
-                   {"Label8", 504, 232, 15, 12, "KB", ""},
-                   {"Label1", 16, 240, 238, 12, "エンコードされたＨＴＭＬファイルの解釈に対して", ""},
-                   {"UseTarCheckBox", 16, 256, 129, 17, "ＧＺＤＥＣ．ＤＬＬを使う", ""},
-                   {"RetryCheckBox", 288, 256, 217, 17, "ダウンロードに失敗したときリトライする", ""},
-                   {"RetryCountEdit", 376, 280, 121, 20, nullptr, ""},
-                   {"Label2", 504, 288, 12, 12, "回", ""},
-                   {"Panel1", 0, 307, 536, 41, nullptr, ""},
-                   {"YesBitBtn", 152, 8, 75, 25, "はい", ""},
-                   {"NoBitBtn", 288, 8, 75, 25, "いいえ", ""},
-               });
-  EXPECT_EQ(Names(dialog.tabOrder()),
-            (Strings{"FileChoiceCheckBox", "JpegFileEdit", "GifFileEdit", "ZipFileEdit",
-                     "HtmlFileEdit", "JpegCheckBox", "GifCheckBox", "ZipCheckBox", "HtmlCheckBox",
-                     "ProxyCheckBox", "AddressEdit", "PortEdit", "FileSizeCheckBox", "YesBitBtn",
-                     "NoBitBtn", "UseTarCheckBox", "FileSizeEdit", "RetryCheckBox",
-                     "RetryCountEdit"}));
-  for (std::size_t i = 1; i < dialog.tabOrder().size(); ++i) {
-    EXPECT_EQ(dialog.tabOrder()[i - 1]->nextInFocusChain(), dialog.tabOrder()[i]) << i;
-  }
+  ExpectPlaces(
+      dialog,
+      {
+          {"FileChoiceCheckBox", 16, 16, 225, 17, "ファイル名を選択してダウンロードする", ""},
+          {"ChoiceGroupBox", 16, 40, 233, 177, "ダウンロードするファイルを選択", ""},
+          {"Label6", 13, 16, 212, 12, "ワイルドカード（　＊　と　？　）も使えます。", ""},
+          {"JpegFileEdit", 96, 40, 121, 20, nullptr, ""},
+          {"ZipFileEdit", 96, 101, 121, 20, nullptr, ""},
+          {"HtmlCheckBox", 16, 136, 73, 17, "Html File", ""},
+          {"ProxyCheckBox", 288, 16, 169, 17, "プロキシーサーバーを使う", ""},
+          {"ProxyGroupBox", 288, 40, 225, 137, "プロキシーサーバー", ""},
+          {"Label5", 8, 24, 46, 12, "：アドレス", ""},
+          {"Label7", 8, 80, 37, 12, "：ポート", ""},
+          {"PortEdit", 8, 96, 121, 20, nullptr, "ここにプロキシーサーバーのポートを入力"},
+          {"FileSizeCheckBox", 288, 200, 225, 17, "ダウンロードするファイルをサイズで選択", ""},
+          {"FileSizeEdit", 376, 224, 121, 20, nullptr,
+           "この大きさ未満のファイルはダウンロードしない。"},
+          {"Label8", 504, 232, 15, 12, "KB", ""},
+          {"Label1", 16, 240, 238, 12, "エンコードされたＨＴＭＬファイルの解釈に対して", ""},
+          {"UseTarCheckBox", 16, 256, 129, 17, "ＧＺＤＥＣ．ＤＬＬを使う", ""},
+          {"RetryCheckBox", 288, 256, 217, 17, "ダウンロードに失敗したときリトライする", ""},
+          {"RetryCountEdit", 376, 280, 121, 20, nullptr, ""},
+          {"Label2", 504, 288, 12, 12, "回", ""},
+          {"Panel1", 0, 307, 536, 41, nullptr, ""},
+          {"YesBitBtn", 152, 8, 75, 25, "はい", ""},
+          {"NoBitBtn", 288, 8, 75, 25, "いいえ", ""},
+      });
+  EXPECT_EQ(
+      Names(dialog.tabOrder()),
+      (Strings{"FileChoiceCheckBox", "JpegFileEdit", "GifFileEdit", "ZipFileEdit", "HtmlFileEdit",
+               "JpegCheckBox", "GifCheckBox", "ZipCheckBox", "HtmlCheckBox", "ProxyCheckBox",
+               "AddressEdit", "PortEdit", "FileSizeCheckBox", "YesBitBtn", "NoBitBtn",
+               "UseTarCheckBox", "FileSizeEdit", "RetryCheckBox", "RetryCountEdit"}));
+  // The focus chain itself, as Tab walks it.
+  Strings walked;
+  QWidget* w = dialog.tabOrder().front();
+  do {
+    if ((w->focusPolicy() & Qt::TabFocus) && !w->objectName().isEmpty()) {
+      walked.push_back(w->objectName().toStdString());
+    }
+    w = w->nextInFocusChain();
+  } while (w != dialog.tabOrder().front() && walked.size() < 40);
+  EXPECT_EQ(walked, Names(dialog.tabOrder()));
   EXPECT_TRUE(dialog.controls().get<QPushButton>("YesBitBtn")->isDefault());
   auto* port = static_cast<TNumEdit*>(dialog.controls().widget("PortEdit"));
   auto* retry = static_cast<TNumEdit*>(dialog.controls().widget("RetryCountEdit"));
   EXPECT_EQ(port->alignment(), TNumEdit::taRightJustify);
+  QTest::keyClick(retry, Qt::Key_A, Qt::ControlModifier);
   QTest::keyClicks(retry, "1234.5");
   EXPECT_EQ(retry->imageText(), "1,234.5");
   EXPECT_FALSE(retry->accessibleName().isEmpty());
@@ -314,6 +337,7 @@ TEST_F(UiWithForm, SettingFormChecksEnableTheirGroupsAndEnterConfirms) {
 }
 
 TEST_F(UiWithForm, SettingFormBadMaskKeepsTheDialogOpenOnTheField) {
+  mf->Settings().DoFileChoice = true;
   mf->Settings().ZIPDownLoad = true;
   TSettingFormModel model(*mf);
   TSettingForm dialog(nullptr, model);
@@ -368,6 +392,7 @@ TEST_F(UiWithWindow, SettingCommandOpensTheDialogAndConfirmStores) {
     QTest::keyClicks(retry, "4");
     d->controls().get<QPushButton>("YesBitBtn")->click();
   });
+  window->form().Settings().Retry = false;
   const bool tar = window->form().Settings().UseTar;
   Action("Setting")->trigger();
   EXPECT_TRUE(seen);
@@ -436,8 +461,7 @@ class UiDirectories : public Ui {
     }
   }
   std::unique_ptr<TDirectoryChangeModel> Model() {
-    auto m =
-        std::make_unique<TDirectoryChangeModel>(form, dialogs, Utf8ToCp932(base + "/start"));
+    auto m = std::make_unique<TDirectoryChangeModel>(form, dialogs, Utf8ToCp932(base + "/start"));
     return m;
   }
   static QStringList Children(DirectoryTreeModel& tree, const QModelIndex& at) {
@@ -528,11 +552,12 @@ TEST_F(UiDirectories, CreatingNestedDirectoriesMovesTheListThere) {
     seen = true;
     EXPECT_EQ(d->windowTitle(), QString::fromUtf8("ディレクトリー名を記入してください。"));
     EXPECT_EQ(d->size(), QSize(285, 208));
-    ExpectPlaces(*d, {
-                         {"DirectoryCreateEdit", 16, 48, 257, 21, nullptr, "新しいディレクトリー名"},
-                         {"OKButton", 32, 152, 89, 41, "ＯＫ", "いいわよ"},
-                         {"CancelButton", 168, 152, 91, 41, "キャンセル", "だめ！"},
-                     });
+    ExpectPlaces(*d,
+                 {
+                     {"DirectoryCreateEdit", 16, 48, 257, 21, nullptr, "新しいディレクトリー名"},
+                     {"OKButton", 32, 152, 89, 41, "ＯＫ", "いいわよ"},
+                     {"CancelButton", 168, 152, 91, 41, "キャンセル", "だめ！"},
+                 });
     EXPECT_EQ(Names(d->tabOrder()), (Strings{"DirectoryCreateEdit", "OKButton", "CancelButton"}));
     auto* edit = d->controls().get<QLineEdit>("DirectoryCreateEdit");
     EXPECT_EQ(edit->text().toStdString(), base + "/save");
@@ -595,8 +620,8 @@ TEST_F(UiDirectories, ADirectoryOfAHundredThousandEntriesIsReadInSlices) {
     const auto a = std::chrono::steady_clock::now();
     QCoreApplication::processEvents();
     slowestMs = std::max(
-        slowestMs, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - a)
-                       .count());
+        slowestMs,
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - a).count());
     ++turns;
   }
   EXPECT_GE(turns, kEntries / static_cast<int>(TDirectoryReader::kSlice));

@@ -55,13 +55,24 @@ TEST_F(DirectoryCreate, OutcomesOfEachKindOfPath) {
       {tmp.File("new"), TDirectoryCreateModel::Outcome::Created, tmp.File("new"), {}},
       {tmp.File("a/b/c/"), TDirectoryCreateModel::Outcome::Created, tmp.File("a/b/c"), {}},
       {"", TDirectoryCreateModel::Outcome::NoName, "", {"ディレクトリを作成することができません"}},
-      {"bare", TDirectoryCreateModel::Outcome::NoName, "",
+      {"bare",
+       TDirectoryCreateModel::Outcome::NoName,
+       "",
        {"ディレクトリを作成することができません"}},
-      {tmp.File("file"), TDirectoryCreateModel::Outcome::Failed, "",
+      {tmp.File("file"),
+       TDirectoryCreateModel::Outcome::Failed,
+       "",
        {"ディレクトリーを作成することができませんでした。"}},
-      {tmp.File("file/sub"), TDirectoryCreateModel::Outcome::Failed, "",
+      {tmp.File("file/sub"),
+       TDirectoryCreateModel::Outcome::Failed,
+       "",
        {"ディレクトリーを作成することができませんでした。"}},
       {"/", TDirectoryCreateModel::Outcome::Created, "/", {}},
+      // Refused even to root: the kernel's own file system takes no directories.
+      {"/proc/self/toravin-test/x",
+       TDirectoryCreateModel::Outcome::Failed,
+       "",
+       {"ディレクトリーを作成することができませんでした。"}},
   };
   for (const Case& c : cases) {
     dialogs.clear();
@@ -69,9 +80,8 @@ TEST_F(DirectoryCreate, OutcomesOfEachKindOfPath) {
     TDirectoryCreateModel m(dialogs);
     m.Text = c.text;
     m.OKButtonClick();
-    EXPECT_EQ(m.Result, c.outcome == TDirectoryCreateModel::Outcome::Created
-                            ? ModalResult::mrOk
-                            : ModalResult::mrNone)
+    EXPECT_EQ(m.Result, c.outcome == TDirectoryCreateModel::Outcome::Created ? ModalResult::mrOk
+                                                                             : ModalResult::mrNone)
         << c.text;
     if (!c.made.empty()) {
       EXPECT_TRUE(IsDir(c.made)) << c.made;
@@ -108,7 +118,7 @@ TEST(DirectoryName, NamesAreShownReadably) {
   EXPECT_EQ(DisplayName("photos"), "photos");
   EXPECT_EQ(DisplayName("表示"), "表示");              // UTF-8 as it is
   EXPECT_EQ(DisplayName("\x95\x5C\x83\x5C"), "表ソ");  // Shift-JIS bytes converted
-  EXPECT_EQ(DisplayName("a\xFF"), "a\xEF\xBF\xBD");   // neither: a replacement mark
+  EXPECT_EQ(DisplayName("a\xFF"), "a\xEF\xBF\xBD");    // neither: a replacement mark
 }
 
 struct HandOver {
@@ -122,10 +132,10 @@ const HandOver kHandOvers[] = {
     {"/tmp/ソ", "/tmp/\x83\x5C"},
     {"/tmp/能", "/tmp/\x94\x5C"},
     {"/tmp/表/能力", "/tmp/\x95\x5C/\x94\x5C\x97\xCD"},
-    {"/tmp/caf\xC3\xA9", nullptr},          // "café": CP932 has no "é"
+    {"/tmp/caf\xC3\xA9", nullptr},               // "café": CP932 has no "é"
     {"/tmp/\xED\x95\x9C\xEA\xB8\x80", nullptr},  // Korean
-    {"/tmp/a\\b", nullptr},                  // the crawl would read "\" as a separator
-    {"/tmp/\x95\x5C", nullptr},              // raw Shift-JIS bytes on disk
+    {"/tmp/a\\b", nullptr},                      // the crawl would read "\" as a separator
+    {"/tmp/\x95\x5C", nullptr},                  // raw Shift-JIS bytes on disk
 };
 
 TEST(DirectoryName, TheCrawlGetsAPathOnlyWhenItLeadsBackToTheSameDirectory) {

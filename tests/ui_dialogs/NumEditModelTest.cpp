@@ -70,7 +70,9 @@ TEST(NumEditTextRule, TableOfTextsGivesValueAndDisplay) {
 
 TEST(NumEditTextRule, ALeadByteWithoutItsTrailByteEndsTheConversion) {
   EXPECT_EQ(TNumEditModel::ApplyTextRule("12\x82", 9, 3, true), "12");
-  EXPECT_EQ(TNumEditModel::ConvertWide("\x82\x4F\x81\x7C\x81\x44\x81\x43" "5"), "0-.5");
+  EXPECT_EQ(TNumEditModel::ConvertWide("\x82\x4F\x81\x7C\x81\x44\x81\x43"
+                                       "5"),
+            "0-.5");
 }
 
 TEST(NumEditTextRule, ChangingALimitFiltersTheValueAgain) {

@@ -221,8 +221,8 @@ struct MaskCase {
 };
 
 const MaskCase kMasks[] = {
-    {"*.jpg", true, false},      {"pic?.jpg", true, false}, {"nothing-matches", true, false},
-    {"a[b.jpg", true, true},     {"(x.jpg", true, true},    {"a[b.jpg", false, false},
+    {"*.jpg", true, false},  {"pic?.jpg", true, false}, {"nothing-matches", true, false},
+    {"a[b.jpg", true, true}, {"(x.jpg", true, true},    {"a[b.jpg", false, false},
     {"", true, false},
 };
 
@@ -257,9 +257,8 @@ struct RetryCase {
 };
 
 const RetryCase kRetries[] = {
-    {true, "3", false}, {true, "0", false},  {true, "", true},
-    {true, "2.5", true}, {true, "2.", true}, {false, "", false},
-    {false, "2.5", false},
+    {true, "3", false}, {true, "0", false}, {true, "", true},      {true, "2.5", true},
+    {true, "2.", true}, {false, "", false}, {false, "2.5", false},
 };
 
 TEST_F(SettingForm, ARetryCountTheRetryRuleCannotUseIsRefusedWhenRetryIsTicked) {
