@@ -448,6 +448,30 @@ TEST_F(UiWithWindow, AboutCommandShowsTheVersionBox) {
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
+TEST_F(UiWithWindow, DirectoryButtonPresetsTheListAndOkFillsTheSaveDirectory) {
+  const std::string save = tmp.File("表");
+  ASSERT_EQ(::mkdir(save.c_str(), 0777), 0);
+  ASSERT_EQ(::mkdir((save + "/sub").c_str(), 0777), 0);
+  auto* edit = window->controls().get<QLineEdit>("DirectoryEdit");
+  edit->setText(QString::fromStdString(save));
+  QTest::keyClicks(edit, "/");  // typed by the user: the model follows the edit
+  ASSERT_EQ(window->model().DirectoryEdit.Text, Utf8ToCp932(save + "/"));
+  bool seen = false;
+  WhenModal([&](QWidget* w) {
+    auto* d = qobject_cast<TDirectoryChangeForm*>(w);
+    ASSERT_NE(d, nullptr);
+    seen = true;
+    EXPECT_EQ(d->parentWidget(), window.get());
+    EXPECT_EQ(d->tree().pathOf(d->treeView()->currentIndex()), save);
+    d->showDirectory(save + "/sub");
+    d->controls().get<QPushButton>("OKButton")->click();
+  });
+  window->controls().get<QPushButton>("Button2")->click();
+  EXPECT_TRUE(seen);
+  EXPECT_EQ(window->model().DirectoryEdit.Text, Utf8ToCp932(save + "/sub"));
+  EXPECT_EQ(edit->text().toStdString(), save + "/sub");
+}
+
 // ---- the directory dialogs ----
 
 class UiDirectories : public Ui {
