@@ -1,12 +1,11 @@
-// The protocol note names both protocols the program speaks. A label wider than the box narrows
-// its font instead of being cut at the edge.
+// The protocol note names both protocols the program speaks.
 #include "ui/AboutForm.h"
 
 #include <QLabel>
 #include <QPushButton>
-#include <algorithm>
 #include <array>
 
+#include "ui/FitLabels.h"
 #include "ui/QtText.h"
 
 namespace toravin {
@@ -44,14 +43,7 @@ TAboutForm::TAboutForm(QWidget* owner)
   setPalette(silver);
   setAutoFillBackground(true);
   m_controls = std::make_unique<ControlTable>(this, kControls);
-  for (QLabel* label : findChildren<QLabel*>()) {
-    const int room = kClientWidth - label->x() - 2;
-    if (label->width() <= room) continue;
-    QFont f = label->font();
-    f.setStretch(std::max(50, room * 100 / label->width()));
-    label->setFont(f);
-    label->resize(room, label->height());
-  }
+  FitLabelsInside(this);
   auto* ok = m_controls->get<QPushButton>("OKButton");
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, [this] { accept(); });

@@ -95,8 +95,14 @@ TDirectoryChangeForm::TDirectoryChangeForm(QWidget* owner, TDirectoryChangeModel
     m_tree->fetchMore(index);
     view->expand(index);
   });
+  // Listings of the current directory's ancestors push it down; it stays in view.
   connect(m_tree, &DirectoryTreeModel::listedDirectory, this, [view](const QModelIndex& index) {
-    if (view->currentIndex() == index) view->scrollTo(index);
+    for (QModelIndex at = view->currentIndex(); at.isValid(); at = at.parent()) {
+      if (at == index) {
+        view->scrollTo(view->currentIndex());
+        return;
+      }
+    }
   });
   connect(m_controls->get<QPushButton>("OKButton"), &QPushButton::clicked, this, [this] {
     m_model.OKButtonClick();

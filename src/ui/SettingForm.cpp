@@ -11,6 +11,7 @@
 #include <QStyle>
 #include <array>
 
+#include "ui/FitLabels.h"
 #include "ui/NumEdit.h"
 #include "ui/QtText.h"
 
@@ -153,6 +154,7 @@ TSettingForm::TSettingForm(QWidget* owner, TSettingFormModel& model)
   yes->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
   no->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
   yes->setDefault(true);
+  FitLabelsInside(this);
   m_tabs = m_controls->applyTabOrder();
   bind();
   syncFromModel();

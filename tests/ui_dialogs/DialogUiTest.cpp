@@ -296,6 +296,10 @@ TEST_F(UiWithForm, SettingFormLayoutTextsAndTabOrder) {
     w = w->nextInFocusChain();
   } while (w != dialog.tabOrder().front() && walked.size() < 40);
   EXPECT_EQ(walked, Names(dialog.tabOrder()));
+  for (QLabel* label : dialog.findChildren<QLabel*>()) {  // no label is cut at its parent's edge
+    EXPECT_LE(label->x() + label->width(), label->parentWidget()->width())
+        << label->objectName().toStdString();
+  }
   EXPECT_TRUE(dialog.controls().get<QPushButton>("YesBitBtn")->isDefault());
   auto* port = static_cast<TNumEdit*>(dialog.controls().widget("PortEdit"));
   auto* retry = static_cast<TNumEdit*>(dialog.controls().widget("RetryCountEdit"));
