@@ -182,6 +182,26 @@ TEST_F(Ui, NumEditTypesRightAlignedWithTheCaretBehindTheNumber) {
   }
 }
 
+TEST_F(Ui, NumEditMouseSelectsAllOrNothing) {
+  QWidget host;
+  auto* edit = new TNumEdit(&host);
+  edit->setText("42");
+  host.show();
+  QTest::mouseDClick(edit, Qt::LeftButton);
+  EXPECT_TRUE(edit->model().AllSelected());
+  QTest::mousePress(edit, Qt::LeftButton);  // a plain press drops the selection
+  EXPECT_FALSE(edit->model().AllSelected());
+  const QPointF at(20, 10);
+  QMouseEvent drag(QEvent::MouseMove, at, edit->mapToGlobal(at), Qt::NoButton, Qt::LeftButton,
+                   Qt::NoModifier);
+  QApplication::sendEvent(edit, &drag);
+  EXPECT_TRUE(edit->model().AllSelected());
+  QTest::mouseRelease(edit, Qt::LeftButton);
+  QTest::keyClick(edit, Qt::Key_Home);  // cursor keys only drop the selection
+  EXPECT_FALSE(edit->model().AllSelected());
+  EXPECT_EQ(edit->text(), "42");
+}
+
 TEST_F(Ui, NumEditInputMethodCommitsOnlyWhatTheTextRuleTakes) {
   TNumEdit edit;
   QInputMethodEvent wide;
@@ -551,6 +571,24 @@ TEST_F(UiDirectories, ChoosingADirectoryWritesItBackAndCancelDoesNot) {
   second.controls().get<QPushButton>("CancelButton")->click();
   EXPECT_EQ(second.result(), QDialog::Rejected);
   EXPECT_EQ(form.DirectoryEdit.Text, "unchanged");
+}
+
+TEST_F(UiDirectories, ChoosingADriveMovesTheListToIt) {
+  auto model = Model();
+  model->Drives = {"/", base + "/save"};  // a second drive: as a mounted stick would be
+  TDirectoryChangeForm dialog(nullptr, *model);
+  dialog.show();
+  EXPECT_EQ(model->Directory(), base + "/start");
+  EXPECT_EQ(dialog.driveBox()->count(), 2);
+  EXPECT_EQ(dialog.driveBox()->currentIndex(), 0);
+  emit dialog.driveBox()->activated(1);
+  EXPECT_EQ(model->Directory(), base + "/save");
+  EXPECT_EQ(dialog.tree().root(), base + "/save");
+  EXPECT_EQ(dialog.driveBox()->currentIndex(), 1);
+  const QModelIndex top = dialog.tree().index(0, 0);
+  EXPECT_EQ(top.data().toString().toStdString(), base + "/save");
+  ASSERT_TRUE(Pump([&] { return dialog.tree().listed(top); }));
+  EXPECT_EQ(dialog.tree().rowCount(top), 4);
 }
 
 TEST_F(UiDirectories, SelectingAnItemInTheTreeMovesTheList) {
