@@ -19,13 +19,18 @@ struct DirectoryTreeModel::Node {
   std::vector<std::unique_ptr<Node>> children;
   bool listed = false;
   std::unique_ptr<TDirectoryReader> reader;
+  // The place among the parent's children, kept up to date by every insertion: a view asks for
+  // the parents of the items it shows all the time, also among a hundred thousand siblings.
+  int row = 0;
+  // A listing read but not yet inserted, inserted a slice per turn from pendingAt; mergeRow is
+  // where the next name goes among the children.
+  bool queued = false;
+  std::vector<std::string> pending;
+  std::size_t pendingAt = 0;
+  std::size_t mergeRow = 0;
 
-  int row() const {
-    if (!parent) return 0;
-    for (std::size_t i = 0; i < parent->children.size(); ++i) {
-      if (parent->children[i].get() == this) return static_cast<int>(i);
-    }
-    return 0;
+  void renumberFrom(std::size_t first) {
+    for (std::size_t i = first; i < children.size(); ++i) children[i]->row = static_cast<int>(i);
   }
   Node* child(const std::string& n) {
     for (auto& c : children) {
@@ -94,6 +99,8 @@ QModelIndex DirectoryTreeModel::reveal(const std::string& path) {
         fresh->parent = node;
         next = fresh.get();
         node->children.insert(node->children.begin() + row, std::move(fresh));
+        node->renumberFrom(static_cast<std::size_t>(row));
+        if (node->queued && static_cast<std::size_t>(row) < node->mergeRow) ++node->mergeRow;
         endInsertRows();
       }
       node = next;
@@ -119,7 +126,7 @@ DirectoryTreeModel::Node* DirectoryTreeModel::nodeOf(const QModelIndex& index) c
 
 QModelIndex DirectoryTreeModel::indexOf(Node* node) const {
   if (!node || node == m_root.get()) return {};
-  return createIndex(node->row(), 0, node);
+  return createIndex(node->row, 0, node);
 }
 
 QModelIndex DirectoryTreeModel::index(int row, int column, const QModelIndex& parent) const {
@@ -160,41 +167,48 @@ bool DirectoryTreeModel::hasChildren(const QModelIndex& parent) const {
 
 bool DirectoryTreeModel::canFetchMore(const QModelIndex& parent) const {
   Node* p = nodeOf(parent);
-  return p && !p->listed && !p->reader;
+  return p && !p->listed && !p->queued;
 }
 
 void DirectoryTreeModel::fetchMore(const QModelIndex& parent) { startReading(nodeOf(parent)); }
 
 void DirectoryTreeModel::startReading(Node* node) {
-  if (!node || node->listed || node->reader) return;
+  if (!node || node->listed || node->queued) return;
+  node->queued = true;
   node->reader = std::make_unique<TDirectoryReader>(node->path);
   m_reading.push_back(node);
   if (!m_timer.isActive()) m_timer.start();
 }
 
 void DirectoryTreeModel::step() {
-  // One slice for the first directory in line per turn; the event loop runs in between.
+  // One slice for the first directory in line per turn, a slice of entries read or of rows
+  // inserted; the event loop runs in between.
   if (m_reading.empty()) {
     m_timer.stop();
     return;
   }
   Node* node = m_reading.front();
-  if (node->reader->Step()) {
-    m_reading.erase(m_reading.begin());
-    finish(node);
+  bool done = false;
+  if (node->reader) {
+    if (node->reader->Step()) {
+      node->pending = node->reader->TakeSorted();
+      node->reader.reset();
+    }
+  } else {
+    done = insertSome(node);
   }
+  if (done) m_reading.erase(m_reading.begin());
   if (m_reading.empty()) m_timer.stop();
 }
 
-void DirectoryTreeModel::finish(Node* node) {
-  std::vector<std::string> names = node->reader->TakeSorted();
-  node->reader.reset();
-  node->listed = true;
+bool DirectoryTreeModel::insertSome(Node* node) {
+  const std::vector<std::string>& names = node->pending;
+  const std::size_t stop = std::min(names.size(), node->pendingAt + kInsertSlice);
   const QModelIndex parentIndex = indexOf(node);
   // Walk the sorted names against the children shown; insert each run of new names at once.
-  std::size_t row = 0;
-  std::size_t i = 0;
-  while (i < names.size()) {
+  std::size_t& row = node->mergeRow;
+  std::size_t& i = node->pendingAt;
+  while (i < stop) {
     while (row < node->children.size() && node->children[row]->name < names[i]) ++row;
     if (row < node->children.size() && node->children[row]->name == names[i]) {
       ++row;
@@ -202,8 +216,7 @@ void DirectoryTreeModel::finish(Node* node) {
       continue;
     }
     std::size_t end = i;
-    while (end < names.size() &&
-           (row >= node->children.size() || names[end] < node->children[row]->name)) {
+    while (end < stop && (row >= node->children.size() || names[end] < node->children[row]->name)) {
       ++end;
     }
     const int first = static_cast<int>(row);
@@ -221,15 +234,21 @@ void DirectoryTreeModel::finish(Node* node) {
     node->children.insert(node->children.begin() + static_cast<std::ptrdiff_t>(row),
                           std::make_move_iterator(fresh.begin()),
                           std::make_move_iterator(fresh.end()));
+    node->renumberFrom(row);
     endInsertRows();
     row += end - i;
     i = end;
   }
+  if (i < names.size()) return false;
+  node->pending.clear();
+  node->pending.shrink_to_fit();
+  node->listed = true;
   if (node->children.empty()) {
     // The expand mark goes away.
     emit dataChanged(parentIndex, parentIndex);
   }
   emit listedDirectory(parentIndex);
+  return true;
 }
 
 }  // namespace toravin

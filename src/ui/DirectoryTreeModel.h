@@ -1,7 +1,7 @@
 // The directory tree of the directory-change dialog: one drive's directories as a lazily filled
 // item model. A directory's subdirectories are read only when it is expanded (or revealed as the
-// current directory), a slice of entries per turn of the event loop, and inserted in one step
-// when the listing is complete; the path to the current directory is shown before any of its
+// current directory), a slice of entries per turn of the event loop, and then inserted in sorted
+// order, a slice of rows per turn; the path to the current directory is shown before any of its
 // parents has been read.
 #pragma once
 
@@ -19,6 +19,9 @@ class DirectoryTreeModel : public QAbstractItemModel {
   Q_OBJECT
 
  public:
+  // Rows inserted per turn of the event loop.
+  static constexpr std::size_t kInsertSlice = 4096;
+
   explicit DirectoryTreeModel(QObject* parent = nullptr);
   ~DirectoryTreeModel() override;
 
@@ -54,7 +57,8 @@ class DirectoryTreeModel : public QAbstractItemModel {
   QModelIndex indexOf(Node* node) const;
   void startReading(Node* node);
   void step();
-  void finish(Node* node);
+  // Inserts the next slice of a read listing; true when all of it is in.
+  bool insertSome(Node* node);
 
   std::unique_ptr<Node> m_root;  // an invisible parent of the drive's item
   std::string m_rootPath;
