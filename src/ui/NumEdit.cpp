@@ -42,6 +42,20 @@ TNumEdit::TNumEdit(QWidget* parent, TNumEditModel* model) : QWidget(parent) {
   setBackgroundRole(QPalette::Base);
   setAutoFillBackground(true);
   resize(121, 20);
+  connect(&m_blink, &QTimer::timeout, this, [this] {
+    m_caretOn = !m_caretOn;
+    update(caretRect());
+  });
+}
+
+void TNumEdit::restartBlink() {
+  m_caretOn = true;
+  const int flash = QApplication::cursorFlashTime();
+  if (hasFocus() && flash > 0) {
+    m_blink.start(flash / 2);
+  } else {
+    m_blink.stop();
+  }
 }
 
 TNumEdit::~TNumEdit() {
@@ -156,7 +170,7 @@ void TNumEdit::paintEvent(QPaintEvent*) {
                         : pal.color(selected ? QPalette::HighlightedText : QPalette::Text));
   p.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, image);
   const QRect caret = caretRect();
-  if (!caret.isEmpty()) p.fillRect(caret, pal.color(QPalette::Text));
+  if (!caret.isEmpty() && m_caretOn) p.fillRect(caret, pal.color(QPalette::Text));
 }
 
 void TNumEdit::handled(TNumEditModel::KeyResult r) {
@@ -228,6 +242,7 @@ void TNumEdit::keyPressEvent(QKeyEvent* event) {
       QApplication::beep();
     }
   }
+  restartBlink();
   update();
 }
 
@@ -269,12 +284,14 @@ QVariant TNumEdit::inputMethodQuery(Qt::InputMethodQuery query) const {
 void TNumEdit::focusInEvent(QFocusEvent* event) {
   if (event->reason() != Qt::PopupFocusReason) m_model->FocusEnter();
   QWidget::focusInEvent(event);
+  restartBlink();
   update();
 }
 
 void TNumEdit::focusOutEvent(QFocusEvent* event) {
   if (event->reason() != Qt::PopupFocusReason) m_model->FocusExit();
   QWidget::focusOutEvent(event);
+  restartBlink();
   update();
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QColor>
+#include <QTimer>
 #include <QWidget>
 #include <memory>
 
@@ -87,6 +88,7 @@ class TNumEdit : public QWidget {
   void cut();
   void paste();
   void handled(TNumEditModel::KeyResult r);
+  void restartBlink();
 
   std::unique_ptr<TNumEditModel> m_own;
   TNumEditModel* m_model;
@@ -98,6 +100,9 @@ class TNumEdit : public QWidget {
   QColor m_disabledColor;
   QMenu* m_popup = nullptr;
   bool m_dragging = false;
+  // The caret blinks at the desktop's rate while the control has the focus.
+  QTimer m_blink;
+  bool m_caretOn = true;
 };
 
 }  // namespace toravin
