@@ -1,29 +1,31 @@
-// Until the program's own dialogs exist: a standard directory chooser and a minimal version box.
+// Each command makes its dialog and model for this use, runs the dialog modally and lets both go
+// when it closes; what the dialog confirmed is already in the engine's models.
 #include "ui/DialogLaunchers.h"
 
-#include <QFileDialog>
-#include <QMessageBox>
-
+#include "main/DirectoryChangeModel.h"
 #include "main/MainForm.h"
-#include "platform/FileSystem.h"
-#include "ui/QtText.h"
+#include "main/SettingFormModel.h"
+#include "ui/AboutForm.h"
+#include "ui/DirectoryChangeForm.h"
+#include "ui/SettingForm.h"
 
 namespace toravin {
 
-void OpenSettingForm(QWidget*, TMainForm&) {}
+void OpenSettingForm(QWidget* owner, TMainForm& form) {
+  TSettingFormModel model(form);  // the confirm button follows DownLoadButton
+  TSettingForm dialog(owner, model);
+  dialog.exec();
+}
 
 void OpenDirectoryChangeForm(QWidget* owner, TMainForm& form) {
-  const std::string& typed = form.Form().DirectoryEdit.Text;
-  const std::string start = DirectoryExists(typed) ? typed : form.StartDir;
-  QString chosen =
-      QFileDialog::getExistingDirectory(owner, Ui("保存するディレクトリーを指定してください。"),
-                                        QString::fromStdString(NativePath(start)));
-  if (!chosen.isEmpty()) form.Form().DirectoryEdit.Text = ToSjis(chosen);
+  TDirectoryChangeModel model(form.Form(), form.Dlg(), form.StartDir);
+  TDirectoryChangeForm dialog(owner, model);
+  dialog.exec();
 }
 
 void OpenAboutForm(QWidget* owner) {
-  QMessageBox::about(owner, Ui("ToraVin バージョン情報"),
-                     Ui("ファイル名：　　　ＴｏｒａＶｉｎ\nバージョン：　　　１．18．0"));
+  TAboutForm dialog(owner);
+  dialog.exec();
 }
 
 }  // namespace toravin
