@@ -12,17 +12,6 @@
 #include "regex/ERegExpParser.h"
 
 namespace toravin {
-namespace {
-
-std::string JoinDir(const std::string& dir, std::string_view name) {
-  std::string path = dir;
-  if (path.empty() || path.back() != '\\') path += '\\';
-  path += name;
-  return path;
-}
-
-}  // namespace
-
 bool TMainForm::CheckFileName(std::string_view url) {
   const TToraVinIniList& s = *m_settings;
   UrlName n = SplitUrlName(url);
@@ -85,7 +74,7 @@ bool TMainForm::CheckResponse(std::string_view url) {
 }
 
 std::string TMainForm::TargetPath(std::string_view name) const {
-  return JoinDir(m_form.DirectoryEdit.Text, name);
+  return JoinPath(m_form.DirectoryEdit.Text, name);
 }
 
 std::string TMainForm::SaveBody(std::string_view body, std::string_view path) {

@@ -107,8 +107,7 @@ void TMainForm::FormCreate() {
   if (!m_options.iniFileName.empty()) {
     IniFileName = m_options.iniFileName;
   } else {
-    std::string dir = ExecutableDirectory();
-    IniFileName = dir + (dir.empty() || dir.back() != '\\' ? "\\" : "") + "ToraVin.ini";
+    IniFileName = JoinPath(ExecutableDirectory(), "ToraVin.ini");
   }
   StartDir = CurrentDirectory();
   m_settings = std::make_unique<TToraVinIniList>(&m_form.BodyMemo);

@@ -5,6 +5,7 @@
 #include "main/UrlRules.h"
 
 #include "main/TextUtil.h"
+#include "platform/Cp932.h"
 
 namespace toravin {
 namespace {
@@ -71,7 +72,7 @@ std::string NormalizeUrl(std::string_view url) {
 std::string LinkExtension(std::string_view link) {
   size_t dot = link.rfind('.');
   if (dot == std::string_view::npos) return std::string();
-  if (link.find_first_of("\\:", dot) != std::string_view::npos) return std::string();
+  if (FileNameStart(link) > dot) return std::string();  // the dot stands in a folder name
   return LowerCase(link.substr(dot));
 }
 
