@@ -2,6 +2,7 @@
 // once per call by NativePath.
 #include "platform/FileSystem.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
@@ -10,7 +11,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <stdexcept>
+#include <vector>
 
 #include "platform/Cp932.h"
 
@@ -143,6 +146,28 @@ NewFileResult WriteNewFile(std::string_view path, std::string_view data) {
 }
 
 bool DeleteFileAt(std::string_view path) { return ::unlink(NativePath(path).c_str()) == 0; }
+
+std::string MakePrivateDirectory() {
+  const char* base = std::getenv("TMPDIR");
+  std::string pattern =
+      std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/toravin-XXXXXX";
+  std::vector<char> buf(pattern.begin(), pattern.end());
+  buf.push_back('\0');
+  if (::mkdtemp(buf.data()) == nullptr) return std::string();  // made with mode 0700
+  return Utf8ToCp932(buf.data());
+}
+
+bool RemovePrivateDirectory(std::string_view path) {
+  const std::string native = NativePath(path);
+  if (DIR* d = ::opendir(native.c_str())) {
+    while (const dirent* e = ::readdir(d)) {
+      std::string name = e->d_name;
+      if (name != "." && name != "..") ::unlinkat(::dirfd(d), name.c_str(), 0);
+    }
+    ::closedir(d);
+  }
+  return ::rmdir(native.c_str()) == 0;
+}
 
 std::uint64_t FreeSpaceOfCurrentDrive() {
   struct statvfs sv;

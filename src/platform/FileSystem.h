@@ -38,6 +38,14 @@ NewFileResult WriteNewFile(std::string_view path, std::string_view data);
 
 bool DeleteFileAt(std::string_view path);
 
+// A new directory that only this user may enter, under the system's temporary folder ($TMPDIR,
+// else /tmp), made for one piece of work; empty when it cannot be made.
+std::string MakePrivateDirectory();
+
+// Removes the files directly inside `path` (never following a link out of it), then the
+// directory itself. Returns whether the directory is gone.
+bool RemovePrivateDirectory(std::string_view path);
+
 // Free bytes for an unprivileged user on the file system of the current directory; 0 when the
 // query fails.
 std::uint64_t FreeSpaceOfCurrentDrive();
