@@ -412,12 +412,14 @@ void TMainForm::HttpClient1Success(CmdType) {
     }
     std::string name = FileNamePart(CurrentUrl);
     m_form.SetStatusText(name + Sjis(" 保存中..."));
+    SaveFailed = false;
     bool packed = false;
     if (Compress) {
       packed = PackBody(HttpClient1.Body, name);
     } else {
       SaveBody(HttpClient1.Body, TargetPath(name));
     }
+    if (SaveFailed) return;  // the entry stays at the head of the list
     if (s.Count() > 0) {
       if (packed) Pause(m_options.timings.pauseAfterPackMs, true);
       Pause(m_options.timings.pauseAfterSaveMs, true);

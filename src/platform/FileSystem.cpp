@@ -9,6 +9,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "platform/Cp932.h"
+#include "platform/FileFaults.h"
 
 namespace toravin {
 namespace {
@@ -39,9 +41,28 @@ class Fd {
   int m_fd;
 };
 
+// write(2), or the fault a test injected in its place.
+ssize_t WriteSome(int fd, const char* data, size_t size) {
+  FileFaults& faults = InjectedFileFaults();
+  if (faults.writesFail) {
+    errno = EIO;
+    return -1;
+  }
+  if (faults.bytesUntilDiskFull >= 0) {
+    if (faults.bytesUntilDiskFull == 0) {
+      errno = ENOSPC;
+      return -1;
+    }
+    size = std::min(size, static_cast<size_t>(faults.bytesUntilDiskFull));
+  }
+  ssize_t n = ::write(fd, data, size);
+  if (n > 0 && faults.bytesUntilDiskFull >= 0) faults.bytesUntilDiskFull -= n;
+  return n;
+}
+
 bool WriteAll(int fd, std::string_view data) {
   while (!data.empty()) {
-    ssize_t n = ::write(fd, data.data(), data.size());
+    ssize_t n = WriteSome(fd, data.data(), data.size());
     if (n < 0) {
       if (errno == EINTR) continue;
       return false;
@@ -137,10 +158,14 @@ bool WriteFileReplacing(std::string_view path, std::string_view data) {
 NewFileResult WriteNewFile(std::string_view path, std::string_view data) {
   std::string native = NativePath(path);
   Fd fd(::open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-  if (fd.get() < 0) return errno == EEXIST ? NewFileResult::Exists : NewFileResult::Failed;
+  if (fd.get() < 0) {
+    if (errno == EEXIST) return NewFileResult::Exists;
+    return errno == ENOSPC || errno == EDQUOT ? NewFileResult::DiskFull : NewFileResult::Failed;
+  }
   if (!WriteAll(fd.get(), data) || !fd.Close()) {
+    const bool full = errno == ENOSPC || errno == EDQUOT;
     ::unlink(native.c_str());
-    return NewFileResult::Failed;
+    return full ? NewFileResult::DiskFull : NewFileResult::Failed;
   }
   return NewFileResult::Written;
 }
@@ -169,9 +194,14 @@ bool RemovePrivateDirectory(std::string_view path) {
   return ::rmdir(native.c_str()) == 0;
 }
 
-std::uint64_t FreeSpaceOfCurrentDrive() {
+FileFaults& InjectedFileFaults() {
+  static FileFaults faults;
+  return faults;
+}
+
+std::optional<std::uint64_t> FreeSpaceOfCurrentDrive() {
   struct statvfs sv;
-  if (::statvfs(".", &sv) != 0) return 0;
+  if (InjectedFileFaults().freeSpaceQueryFails || ::statvfs(".", &sv) != 0) return std::nullopt;
   return static_cast<std::uint64_t>(sv.f_bavail) * sv.f_frsize;
 }
 
