@@ -5,6 +5,7 @@
 #include "main/MainForm.h"
 
 #include <exception>
+#include <new>
 
 #include "archive/ArchiveMessages.h"
 #include "archive/WaitWhileBusy.h"
@@ -86,6 +87,8 @@ ModalResult TMainForm::ShowMessageBox(std::string_view text, MsgDlgType kind, in
 void TMainForm::Guarded(const std::function<void()>& handler) {
   try {
     handler();
+  } catch (const std::bad_alloc&) {
+    ShowMessageBox(Sjis("メモリーが足りません。"), MsgDlgType::mtError, 0, mbOKOnly);
   } catch (const std::exception& e) {
     ShowMessageBox(e.what(), MsgDlgType::mtError, 0, mbOKOnly);
   }
@@ -178,10 +181,16 @@ void TMainForm::UseLhaCheckBoxClick() {
 
 bool TMainForm::DirectoryCheck() {
   const std::string& dir = m_form.DirectoryEdit.Text;
+  if (dir.empty()) {
+    // Continue reaches here without the Download button's test for an empty field.
+    ShowMessageBox(Sjis("保存するディレクトリーを指定してください。"), MsgDlgType::mtWarning, 0,
+                   mbOKOnly);
+    return false;
+  }
   if (DirectoryExists(dir)) return true;
   std::string question = dir + Sjis(" が見つかりません。") + "\r\n" + Sjis("作成しますか？");
-  if (ShowMessageBox(question, MsgDlgType::mtWarning, 0, mbYesNo) == ModalResult::mrYes) {
-    ForceDirectories(dir);
+  if (ShowMessageBox(question, MsgDlgType::mtWarning, 0, mbYesNo) == ModalResult::mrYes &&
+      ForceDirectories(dir)) {
     return true;
   }
   m_dialogs.ShowMessage(Sjis("保存するフォルダーが存在しないので、中断します。"));

@@ -98,7 +98,7 @@ bool DirectoryExists(std::string_view path) {
 }
 
 bool ForceDirectories(std::string_view path) {
-  if (path.empty()) throw std::invalid_argument("cannot create a directory with an empty name");
+  if (path.empty()) throw std::invalid_argument(Sjis("名前が空のフォルダーは作成できません。"));
   std::string native = NativePath(path);
   for (size_t i = 1; i <= native.size(); ++i) {
     if (i == native.size() || native[i] == '/') {
