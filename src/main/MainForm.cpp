@@ -337,10 +337,12 @@ void TMainForm::RunWorkList() {
       } else {
         PrepareTransfer();
         CurrentReferer = unit.Referer;
+        ConnectionFailed = false;
         try {
           Fetch(CurrentUrl);
         } catch (const std::exception&) {
-          RetryOrDrop();
+          // A proxy that cannot be reached says nothing about the entry: it stays as it is.
+          if (!(ConnectionFailed && !HttpClient1.Proxy.empty())) RetryOrDrop();
         }
         if (Contains(CurrentUrl, ".htm")) ParseLinks(HttpClient1.Body, false, CurrentUrl);
       }
@@ -394,6 +396,7 @@ void TMainForm::HttpClient1Connect() {
 void TMainForm::HttpClient1Disconnect() { m_form.Exit1.Enabled = true; }
 
 void TMainForm::HttpClient1ConnectionFailed() {
+  ConnectionFailed = true;
   AbortDownLoad();
   ShowMessageBox(Sjis("接続できません。"), MsgDlgType::mtWarning, 0, mbOKOnly);
 }

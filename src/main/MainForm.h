@@ -104,7 +104,8 @@ class TMainForm {
   std::string CurrentReferer;
   bool Aborted = false;
   bool Compress = false;
-  bool SaveFailed = false;  // the last save could not write its file
+  bool SaveFailed = false;        // the last save could not write its file
+  bool ConnectionFailed = false;  // the last transfer got no connection
   std::string IniFileName;
   std::string StartDir;
 
