@@ -5,6 +5,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "platform/Cp932.h"
@@ -137,11 +139,38 @@ bool WriteWholeFile(std::string_view path, std::string_view data) {
   return fd.Close();
 }
 
+// Removes the "<target>.tmp<pid>" files of processes that no longer run (killed between writing
+// and renaming), so that such leftovers do not pile up beside the file.
+void RemoveStaleTemporaries(const std::string& target) {
+  const size_t slash = target.rfind('/');
+  const std::string dir =
+      slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
+  const std::string prefix =
+      (slash == std::string::npos ? target : target.substr(slash + 1)) + ".tmp";
+  DIR* d = ::opendir(dir.c_str());
+  if (d == nullptr) return;
+  while (const dirent* e = ::readdir(d)) {
+    std::string_view name = e->d_name;
+    if (!name.starts_with(prefix)) continue;
+    std::string_view digits = name.substr(prefix.size());
+    if (digits.empty() || digits.size() > 9 ||
+        digits.find_first_not_of("0123456789") != std::string_view::npos) {
+      continue;
+    }
+    const pid_t pid = static_cast<pid_t>(std::stol(std::string(digits)));
+    if (pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH) {
+      ::unlinkat(::dirfd(d), e->d_name, 0);
+    }
+  }
+  ::closedir(d);
+}
+
 bool WriteFileReplacing(std::string_view path, std::string_view data) {
   std::string target = NativePath(path);
+  RemoveStaleTemporaries(target);
   std::string temp = target + ".tmp" + std::to_string(::getpid());
   {
-    Fd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    Fd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
     if (fd.get() < 0) return false;
     if (!WriteAll(fd.get(), data) || ::fsync(fd.get()) != 0 || !fd.Close()) {
       ::unlink(temp.c_str());
