@@ -34,6 +34,13 @@ void TRE_DFA::Charge(std::size_t steps) {
   }
 }
 
+void TRE_DFA::CheckSetMemory(std::uint64_t words) {
+  if (words > kMaxDfaKeptSetWords) {
+    throw ERegExpParser(
+        Sjis("正規表現が複雑すぎます（DFAの構築に要る記憶域が上限の16MBを超えました）"), 0);
+  }
+}
+
 void TRE_DFA::ChargeSets(std::size_t sets) {
   m_setWork += sets * m_setWords;
   if (m_setWork > kMaxDfaSetWork) {
@@ -74,10 +81,7 @@ int TRE_DFA::FindOrAdd(TRE_NFAStateSet set) {
     throw ERegExpParser(Sjis("正規表現が複雑すぎます（DFAの状態数が上限の10000を超えました）"), 0);
   }
   m_keptWords += m_setWords;
-  if (m_keptWords > kMaxDfaKeptSetWords) {
-    throw ERegExpParser(
-        Sjis("正規表現が複雑すぎます（DFAの構築に要る記憶域が上限の32MBを超えました）"), 0);
-  }
+  CheckSetMemory(m_keptWords);
   TREDfaStateInfo info;
   info.accepting = set.Has(TRE_NFA::kExit);
   int index = static_cast<int>(m_states.size());
@@ -129,6 +133,7 @@ void TRE_DFA::Build() {
         auto [it, added] = moveByLabel.emplace(t->label, moves.size());
         if (added) {
           ChargeSets(1);
+          CheckSetMemory((moves.size() + 1) * m_setWords);
           moves.push_back({t->label, TRE_NFAStateSet(n)});
         }
         moves[it->second].set.Include(t->target);
