@@ -93,5 +93,18 @@ TEST_F(SjisSaveDirectory, MissingDirectoryIsCreatedWithItsWholeName) {
   EXPECT_EQ(SavedFiles(), std::vector<std::string>{"一覧表"});
 }
 
+TEST_F(SjisSaveDirectory, PastedUrlsKeepTheirWholeDirectoryInTheReferrer) {
+  for (const char* utf8 : kTrail5CNames) {
+    SCOPED_TRACE(utf8);
+    S().ClearItems();
+    dialogs.clipboard = "http://h/" + Sj(utf8) + "/x.jpg\r\nhttp://h/" + Sj(utf8) + "\\y.jpg";
+    dialogs.inputAnswers = {"index.html"};
+    mf->UrlPasteClick();
+    ASSERT_EQ(S().Count(), 2);
+    EXPECT_EQ(S().Item(0).Referer, "http://h/" + Sj(utf8) + "/index.html");
+    EXPECT_EQ(S().Item(1).Referer, "http://h/" + Sj(utf8) + "/index.html");
+  }
+}
+
 }  // namespace
 }  // namespace toravin::test
