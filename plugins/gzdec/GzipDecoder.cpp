@@ -3,6 +3,8 @@
 // other kind after the last member are ignored, as gzip itself does.
 #include "GzipDecoder.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <cstdio>
@@ -132,13 +134,23 @@ DecodeResult Run(std::FILE* in, std::FILE* out, std::uint64_t limit) {
   return r;
 }
 
+std::FILE* OpenFile(const std::string& path, int flags, const char* mode) {
+  int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0600);
+  if (fd < 0) return nullptr;
+  std::FILE* f = ::fdopen(fd, mode);
+  if (f == nullptr) ::close(fd);
+  return f;
+}
+
 }  // namespace
 
 DecodeResult DecodeFile(const std::string& inPath, const std::string& outPath,
                         std::uint64_t outputLimit) {
-  FilePtr in(std::fopen(inPath.c_str(), "rb"));
+  // Neither file is reached through a symbolic link, and the output is a new file of our own:
+  // an existing file of that name is never truncated or overwritten.
+  FilePtr in(OpenFile(inPath, O_RDONLY | O_NOFOLLOW, "rb"));
   if (!in) return Fail(abi::kArcCannotOpen, "gzdec: cannot open the input file");
-  FilePtr out(std::fopen(outPath.c_str(), "wb"));
+  FilePtr out(OpenFile(outPath, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, "wb"));
   if (!out) return Fail(abi::kArcCannotCreate, "gzdec: cannot create the output file");
   DecodeResult r = Run(in.get(), out.get(), outputLimit);
   if (std::fclose(out.release()) != 0 && r.code == 0) {

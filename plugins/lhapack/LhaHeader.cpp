@@ -71,7 +71,7 @@ std::string FolderField(const std::string& folder) {
 std::string FolderFromField(const unsigned char* p, std::size_t n) {
   std::string out;
   for (std::size_t i = 0; i < n; ++i) out.push_back(p[i] == kFolderSeparator ? '\\' : char(p[i]));
-  while (!out.empty() && out.back() == '\\') out.pop_back();
+  while (EndsWithSeparator(out)) out.pop_back();
   return out;
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "Crc16.h"
+#include "EntryPath.h"
 #include "Lh5Encoder.h"
 #include "LhaArchive.h"
 #include "LhaHeader.h"
@@ -107,12 +108,8 @@ TORAVIN_EXPORT int LhaPackCompressMem(void* /*window*/, const char* commandLine,
     return abi::kArcCommandLine;
   }
   lha::NewEntry entry;
-  const std::string& entryPath = line->words[1];
-  std::size_t nameStart = toravin::FileNameStart(entryPath);
-  entry.name = entryPath.substr(nameStart);
-  entry.folder = nameStart > 0 ? entryPath.substr(0, nameStart - 1) : std::string();
-  if (entry.name.empty() || entry.name.size() > lha::kMaxNameBytes ||
-      entry.folder.size() > lha::kMaxNameBytes) {
+  if (!lha::SafeEntryPath(line->words[1], entry.folder, entry.name) ||
+      entry.name.size() > lha::kMaxNameBytes || entry.folder.size() > lha::kMaxNameBytes) {
     return abi::kArcCommandLine;
   }
   const auto* bytes = static_cast<const unsigned char*>(data);

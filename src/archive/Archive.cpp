@@ -57,10 +57,7 @@ void TArchive::ReleaseAll() {
 }
 
 std::string TArchive::ArchivePath(std::string_view dir, std::string_view lhaName) {
-  std::string path(dir);
-  if (path.empty() || path.back() != '\\') path += '\\';
-  std::size_t dot = ExtensionDot(lhaName);
-  path += lhaName.substr(0, dot);
+  std::string path = JoinPath(dir, lhaName.substr(0, ExtensionDot(lhaName)));
   path += ".lzh";
   return path;
 }

@@ -13,17 +13,6 @@
 #include "regex/ERegExpParser.h"
 
 namespace toravin {
-namespace {
-
-std::string JoinDir(const std::string& dir, std::string_view name) {
-  std::string path = dir;
-  if (path.empty() || path.back() != '\\') path += '\\';
-  path += name;
-  return path;
-}
-
-}  // namespace
-
 bool TMainForm::CheckFileName(std::string_view url) {
   const TToraVinIniList& s = *m_settings;
   UrlName n = SplitName(NameOf(url));
@@ -86,17 +75,22 @@ bool TMainForm::CheckResponse(std::string_view url) {
 }
 
 std::string TMainForm::TargetPath(std::string_view name) const {
-  return JoinDir(m_form.DirectoryEdit.Text, name);
+  return JoinPath(m_form.DirectoryEdit.Text, name);
 }
 
 std::string TMainForm::SaveBody(std::string_view body, std::string_view path) {
-  std::uint64_t free = FreeSpaceQuery ? FreeSpaceQuery() : 0;
-  if (HttpClient1.ContentLength > 0 &&
-      static_cast<std::uint64_t>(HttpClient1.ContentLength) > free) {
+  // An unknown free space is no reason to refuse; a write that then fails is reported as such.
+  std::optional<std::uint64_t> free =
+      FreeSpaceQuery ? FreeSpaceQuery() : std::optional<std::uint64_t>();
+  auto diskFull = [this] {
     Aborted = true;
     ShowMessageBox(Sjis("ディスクがいっぱいで書き込めません。"), MsgDlgType::mtWarning, 0,
                    mbOKOnly);
     return std::string();
+  };
+  if (free && HttpClient1.ContentLength > 0 &&
+      static_cast<std::uint64_t>(HttpClient1.ContentLength) > *free) {
+    return diskFull();
   }
   // The first free name of path, path(1), path(2), ...; created exclusively, so an existing file
   // is never overwritten even when one appears between the test and the write.
@@ -108,8 +102,18 @@ std::string TMainForm::SaveBody(std::string_view body, std::string_view path) {
       case NewFileResult::Exists:
         candidate = NumberedName(path, n);
         continue;
+      case NewFileResult::DiskFull:
+        // The space ran out while writing (or the length was not announced): as when the
+        // announced length does not fit, with nothing left on disk.
+        return diskFull();
       case NewFileResult::Failed:
-        throw std::runtime_error(Sjis("ファイル ") + candidate + Sjis(" を作成できません"));
+        // The disk refuses the file: the run stops and the entry stays in the list for
+        // Continue, rather than being retried into the same fault or dropped unseen.
+        Aborted = true;
+        SaveFailed = true;
+        ShowMessageBox(Sjis("ファイル ") + candidate + Sjis(" を作成できません"),
+                       MsgDlgType::mtError, 0, mbOKOnly);
+        return std::string();
     }
   }
 }

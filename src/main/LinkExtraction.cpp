@@ -92,7 +92,15 @@ bool TMainForm::AcceptLink(std::string& link, bool startPage, std::string_view p
 bool TMainForm::DecodePage(std::string_view page, std::vector<std::string>& lines) {
   std::string name = FileNamePart(CurrentUrl);
   if (name.empty()) name = "index.html";
-  const std::string path = SaveBody(page, name);
+  // The copy, and the decoded file the library leaves beside it, lie in a directory made for
+  // this decode alone, so that a name chosen by the server can never meet a file of the user's.
+  const std::string dir = MakePrivateDirectory();
+  if (dir.empty()) return false;
+  struct RemoveDir {
+    const std::string& dir;
+    ~RemoveDir() { RemovePrivateDirectory(dir); }
+  } removeDir{dir};
+  const std::string path = SaveBody(page, JoinPath(dir, name));
   if (path.empty()) return false;  // refused by the disk-space test: nothing to decode
 
   TArchive::DecodeResult r = Archive.DecodeFile(path, m_options.timings.archiverWaitMs);

@@ -5,6 +5,7 @@
 #include "main/MainForm.h"
 
 #include <exception>
+#include <new>
 #include <optional>
 #include <utility>
 
@@ -88,6 +89,8 @@ ModalResult TMainForm::ShowMessageBox(std::string_view text, MsgDlgType kind, in
 void TMainForm::Guarded(const std::function<void()>& handler) {
   try {
     handler();
+  } catch (const std::bad_alloc&) {
+    ShowMessageBox(Sjis("メモリーが足りません。"), MsgDlgType::mtError, 0, mbOKOnly);
   } catch (const std::exception& e) {
     ShowMessageBox(e.what(), MsgDlgType::mtError, 0, mbOKOnly);
   }
@@ -109,8 +112,7 @@ void TMainForm::FormCreate() {
   if (!m_options.iniFileName.empty()) {
     IniFileName = m_options.iniFileName;
   } else {
-    std::string dir = ExecutableDirectory();
-    IniFileName = dir + (dir.empty() || dir.back() != '\\' ? "\\" : "") + "ToraVin.ini";
+    IniFileName = JoinPath(ExecutableDirectory(), "ToraVin.ini");
   }
   StartDir = CurrentDirectory();
   m_settings = std::make_unique<TToraVinIniList>(&m_form.BodyMemo);
@@ -197,10 +199,16 @@ void TMainForm::ReferenceButtonClick() {
 
 bool TMainForm::DirectoryCheck() {
   const std::string& dir = m_form.DirectoryEdit.Text;
+  if (dir.empty()) {
+    // Continue reaches here without the Download button's test for an empty field.
+    ShowMessageBox(Sjis("保存するディレクトリーを指定してください。"), MsgDlgType::mtWarning, 0,
+                   mbOKOnly);
+    return false;
+  }
   if (DirectoryExists(dir)) return true;
   std::string question = dir + Sjis(" が見つかりません。") + "\r\n" + Sjis("作成しますか？");
-  if (ShowMessageBox(question, MsgDlgType::mtWarning, 0, mbYesNo) == ModalResult::mrYes) {
-    ForceDirectories(dir);
+  if (ShowMessageBox(question, MsgDlgType::mtWarning, 0, mbYesNo) == ModalResult::mrYes &&
+      ForceDirectories(dir)) {
     return true;
   }
   m_dialogs.ShowMessage(Sjis("保存するフォルダーが存在しないので、中断します。"));
@@ -399,12 +407,14 @@ void TMainForm::RunWorkList() {
       } else {
         PrepareTransfer();
         CurrentReferer = unit.Referer;
+        ConnectionFailed = false;
         try {
           Fetch(CurrentUrl);
         } catch (const std::exception&) {
           // A proxy that refused the tunnel drops the entry; the status bar says why.
           if (!HttpClient1.LastFailureText.empty()) f.SetStatusText(HttpClient1.LastFailureText);
-          RetryOrDrop();
+          // A proxy that cannot be reached says nothing about the entry: it stays as it is.
+          if (!(ConnectionFailed && !HttpClient1.Proxy.empty())) RetryOrDrop();
         }
         if (Contains(CurrentUrl, ".htm")) ParseLinks(HttpClient1.Body, false, CurrentUrl);
       }
@@ -464,6 +474,7 @@ void TMainForm::HttpClient1Disconnect() {
 void TMainForm::HttpClient1ConnectionFailed() {
   // Given up because the user pressed Abort: that is no failure to report.
   const bool byUser = Aborted;
+  ConnectionFailed = true;
   AbortDownLoad();
   if (byUser) return;
   // A certificate or handshake failure names the host and what is wrong before the usual text.
@@ -504,12 +515,14 @@ void TMainForm::HttpClient1Success(CmdType) {
     }
     std::string name = NameOf(CurrentUrl);
     m_form.SetStatusText(name + Sjis(" 保存中..."));
+    SaveFailed = false;
     bool packed = false;
     if (Compress) {
       packed = PackBody(HttpClient1.Body, name);
     } else {
       SaveBody(HttpClient1.Body, TargetPath(name));
     }
+    if (SaveFailed) return;  // the entry stays at the head of the list
     if (s.Count() > 0) {
       if (packed) Pause(m_options.timings.pauseAfterPackMs, true);
       Pause(m_options.timings.pauseAfterSaveMs, true);

@@ -95,8 +95,9 @@ class TMainForm {
   bool CheckFileName(std::string_view url);
   bool MatchMask(std::string_view base, std::string_view namePart);
   bool CheckResponse(std::string_view url);
-  // The path written, or empty when nothing was written (disk full). Throws when the file cannot
-  // be created or written.
+  // The path written, or empty when nothing was written: the disk is full (the run is aborted
+  // and the entry removed) or the file cannot be created or written (the run is aborted, the
+  // entry kept, SaveFailed set). Either is told in a box; no partial file is left.
   std::string SaveBody(std::string_view body, std::string_view path);
   // Packs the body into the run's archive as `name` (numbered when the archive holds that name)
   // once the library is free; when it stays busy or refuses the body, saves it unpacked instead,
@@ -122,6 +123,8 @@ class TMainForm {
   std::string CurrentReferer;
   bool Aborted = false;
   bool Compress = false;
+  bool SaveFailed = false;        // the last save could not write its file
+  bool ConnectionFailed = false;  // the last transfer got no connection
   std::string IniFileName;
   std::string StartDir;
 
@@ -134,8 +137,9 @@ class TMainForm {
   Dialogs& Dlg() { return m_dialogs; }
   const Timings& timings() const { return m_options.timings; }
 
-  // Free space of the current drive, in bytes; replaceable for tests.
-  std::function<std::uint64_t()> FreeSpaceQuery;
+  // Free space of the current drive, in bytes, or nothing when it is unknown; replaceable for
+  // tests.
+  std::function<std::optional<std::uint64_t>()> FreeSpaceQuery;
 
  private:
   void DirectoryCheckThenRun(bool download);

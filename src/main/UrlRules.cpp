@@ -5,6 +5,7 @@
 #include "main/UrlRules.h"
 
 #include "main/TextUtil.h"
+#include "platform/Cp932.h"
 
 namespace toravin {
 namespace {
@@ -86,7 +87,15 @@ std::string NormalizeUrl(std::string_view url) {
 std::string LinkExtension(std::string_view link) {
   size_t dot = link.rfind('.');
   if (dot == std::string_view::npos) return std::string();
-  if (link.find_first_of("\\:", dot) != std::string_view::npos) return std::string();
+  // A "\" or ":" after the dot ends the extension (a "/" does not); a trail byte 0x5C is part of
+  // its character.
+  for (size_t i = 0; i < link.size(); ++i) {
+    if (IsLeadByte(link[i])) {
+      ++i;
+    } else if (i > dot && (link[i] == '\\' || link[i] == ':')) {
+      return std::string();
+    }
+  }
   return LowerCase(link.substr(dot));
 }
 

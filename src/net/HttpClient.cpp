@@ -48,6 +48,17 @@ std::string FieldValue(std::string_view line, std::size_t skip) {
   return std::string(v.substr(0, THttpClient::kMaxUrlPart));
 }
 
+// The value of a header line: what follows the first colon, without the blanks and tabs before
+// it (they are not part of the value, however many there are) and without the line end, cut to
+// the limit.
+std::string ValueAfterColon(std::string_view line) {
+  std::size_t pos = line.find(':');
+  if (pos == std::string_view::npos) return {};
+  ++pos;
+  while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t')) ++pos;
+  return FieldValue(line, pos);
+}
+
 // The n-th (0-based) blank-separated word of a line.
 std::string_view Word(std::string_view line, int n) {
   std::size_t pos = 0;
@@ -501,7 +512,7 @@ void THttpClient::ReadReplyHeader() {
     if (word == "SET-COOKIE:") {
       ReceivedCookie = FieldValue(line, 12);
     } else if (word == "LOCATION:") {
-      RedirectURL = FieldValue(line, 10);
+      RedirectURL = ValueAfterColon(line);
       m_locationSeen = true;
     } else if (word == "CONTENT-LENGTH:") {
       ContentLength = ContentLengthValue(line);

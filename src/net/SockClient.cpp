@@ -175,6 +175,9 @@ void TSockClient::Connect() {
   Canceled = false;
   LastFailureText.clear();
   if (Connected) throw ESockError("Already connected");
+  // From here the attempt holds a socket, even when the lookup or the connect fails: the close
+  // that ends it reports OnDisconnect like any other.
+  m_disconnectOwed = true;
   for (int retry = 0;; ++retry) {
     try {
       ResolveHost();
@@ -200,7 +203,11 @@ void TSockClient::Connect() {
     for (;;) {
       if (code == 0) {
         Connected = true;
-        if (OnConnect) OnConnect(*this);
+        try {
+          if (OnConnect) OnConnect(*this);
+        } catch (...) {
+          // A notification handler's exception ends nothing, as for every socket notice.
+        }
       } else if (code != kWsaWouldBlock) {
         LastErrorCode = code;
         LastEventOk = false;
@@ -238,8 +245,12 @@ void TSockClient::Disconnect() {
 void TSockClient::RequestCloseSocket() {
   ReportStatus(4, "Request Close Socket");
   Connected = false;
-  if (!StreamOpen()) return;
-  m_stream->Close();
+  if (StreamOpen()) {
+    m_stream->Close();
+  } else if (!m_disconnectOwed) {
+    return;
+  }
+  m_disconnectOwed = false;
   if (!m_destroying && OnDisconnect) OnDisconnect(*this);
 }
 

@@ -134,6 +134,8 @@ class TSockClient {
   std::unique_ptr<TByteStream> m_stream;
   std::vector<char> m_ioBuffer;
   bool m_destroying = false;
+  // Set by Connect, cleared by the close that reports OnDisconnect for that attempt.
+  bool m_disconnectOwed = false;
 };
 
 }  // namespace toravin

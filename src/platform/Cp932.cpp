@@ -139,4 +139,25 @@ std::string FileNamePart(std::string_view url) {
   return name;
 }
 
+std::size_t LastCharStart(std::string_view text) {
+  std::size_t last = text.size();
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    last = i;
+    if (IsLeadByte(text[i]) && i + 1 < text.size()) ++i;
+  }
+  return last;
+}
+
+bool EndsWithSeparator(std::string_view path) {
+  std::size_t last = LastCharStart(path);
+  return last + 1 == path.size() && (path[last] == '\\' || path[last] == '/');
+}
+
+std::string JoinPath(std::string_view dir, std::string_view name) {
+  std::string path(dir);
+  if (!EndsWithSeparator(path)) path += '\\';
+  path += name;
+  return path;
+}
+
 }  // namespace toravin

@@ -34,4 +34,16 @@ std::string FileNamePart(std::string_view url);
 // Position just after the last "\", "/" or ":" that is not a trail byte, or 0 when there is none.
 std::size_t FileNameStart(std::string_view url);
 
+// Position of the last character's first byte (the lead byte of a double-byte character), or
+// the size when the text is empty. Only a scan from the start can tell a trail byte 0x5C ("表" is
+// 0x95 0x5C) from a "\".
+std::size_t LastCharStart(std::string_view text);
+
+// Whether the last character is "\" or "/" (a trail byte never is).
+bool EndsWithSeparator(std::string_view path);
+
+// `dir` and `name` with one "\" between them; none is added when `dir` already ends in a
+// separator.
+std::string JoinPath(std::string_view dir, std::string_view name);
+
 }  // namespace toravin

@@ -2,17 +2,24 @@
 // once per call by NativePath.
 #include "platform/FileSystem.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "platform/Cp932.h"
+#include "platform/FileFaults.h"
 
 namespace toravin {
 namespace {
@@ -36,9 +43,28 @@ class Fd {
   int m_fd;
 };
 
+// write(2), or the fault a test injected in its place.
+ssize_t WriteSome(int fd, const char* data, size_t size) {
+  FileFaults& faults = InjectedFileFaults();
+  if (faults.writesFail) {
+    errno = EIO;
+    return -1;
+  }
+  if (faults.bytesUntilDiskFull >= 0) {
+    if (faults.bytesUntilDiskFull == 0) {
+      errno = ENOSPC;
+      return -1;
+    }
+    size = std::min(size, static_cast<size_t>(faults.bytesUntilDiskFull));
+  }
+  ssize_t n = ::write(fd, data, size);
+  if (n > 0 && faults.bytesUntilDiskFull >= 0) faults.bytesUntilDiskFull -= n;
+  return n;
+}
+
 bool WriteAll(int fd, std::string_view data) {
   while (!data.empty()) {
-    ssize_t n = ::write(fd, data.data(), data.size());
+    ssize_t n = WriteSome(fd, data.data(), data.size());
     if (n < 0) {
       if (errno == EINTR) continue;
       return false;
@@ -74,7 +100,7 @@ bool DirectoryExists(std::string_view path) {
 }
 
 bool ForceDirectories(std::string_view path) {
-  if (path.empty()) throw std::invalid_argument("cannot create a directory with an empty name");
+  if (path.empty()) throw std::invalid_argument(Sjis("名前が空のフォルダーは作成できません。"));
   std::string native = NativePath(path);
   for (size_t i = 1; i <= native.size(); ++i) {
     if (i == native.size() || native[i] == '/') {
@@ -113,11 +139,38 @@ bool WriteWholeFile(std::string_view path, std::string_view data) {
   return fd.Close();
 }
 
+// Removes the "<target>.tmp<pid>" files of processes that no longer run (killed between writing
+// and renaming), so that such leftovers do not pile up beside the file.
+void RemoveStaleTemporaries(const std::string& target) {
+  const size_t slash = target.rfind('/');
+  const std::string dir =
+      slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
+  const std::string prefix =
+      (slash == std::string::npos ? target : target.substr(slash + 1)) + ".tmp";
+  DIR* d = ::opendir(dir.c_str());
+  if (d == nullptr) return;
+  while (const dirent* e = ::readdir(d)) {
+    std::string_view name = e->d_name;
+    if (!name.starts_with(prefix)) continue;
+    std::string_view digits = name.substr(prefix.size());
+    if (digits.empty() || digits.size() > 9 ||
+        digits.find_first_not_of("0123456789") != std::string_view::npos) {
+      continue;
+    }
+    const pid_t pid = static_cast<pid_t>(std::stol(std::string(digits)));
+    if (pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH) {
+      ::unlinkat(::dirfd(d), e->d_name, 0);
+    }
+  }
+  ::closedir(d);
+}
+
 bool WriteFileReplacing(std::string_view path, std::string_view data) {
   std::string target = NativePath(path);
+  RemoveStaleTemporaries(target);
   std::string temp = target + ".tmp" + std::to_string(::getpid());
   {
-    Fd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    Fd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
     if (fd.get() < 0) return false;
     if (!WriteAll(fd.get(), data) || ::fsync(fd.get()) != 0 || !fd.Close()) {
       ::unlink(temp.c_str());
@@ -134,19 +187,50 @@ bool WriteFileReplacing(std::string_view path, std::string_view data) {
 NewFileResult WriteNewFile(std::string_view path, std::string_view data) {
   std::string native = NativePath(path);
   Fd fd(::open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-  if (fd.get() < 0) return errno == EEXIST ? NewFileResult::Exists : NewFileResult::Failed;
+  if (fd.get() < 0) {
+    if (errno == EEXIST) return NewFileResult::Exists;
+    return errno == ENOSPC || errno == EDQUOT ? NewFileResult::DiskFull : NewFileResult::Failed;
+  }
   if (!WriteAll(fd.get(), data) || !fd.Close()) {
+    const bool full = errno == ENOSPC || errno == EDQUOT;
     ::unlink(native.c_str());
-    return NewFileResult::Failed;
+    return full ? NewFileResult::DiskFull : NewFileResult::Failed;
   }
   return NewFileResult::Written;
 }
 
 bool DeleteFileAt(std::string_view path) { return ::unlink(NativePath(path).c_str()) == 0; }
 
-std::uint64_t FreeSpaceOfCurrentDrive() {
+std::string MakePrivateDirectory() {
+  const char* base = std::getenv("TMPDIR");
+  std::string pattern =
+      std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/toravin-XXXXXX";
+  std::vector<char> buf(pattern.begin(), pattern.end());
+  buf.push_back('\0');
+  if (::mkdtemp(buf.data()) == nullptr) return std::string();  // made with mode 0700
+  return Utf8ToCp932(buf.data());
+}
+
+bool RemovePrivateDirectory(std::string_view path) {
+  const std::string native = NativePath(path);
+  if (DIR* d = ::opendir(native.c_str())) {
+    while (const dirent* e = ::readdir(d)) {
+      std::string name = e->d_name;
+      if (name != "." && name != "..") ::unlinkat(::dirfd(d), name.c_str(), 0);
+    }
+    ::closedir(d);
+  }
+  return ::rmdir(native.c_str()) == 0;
+}
+
+FileFaults& InjectedFileFaults() {
+  static FileFaults faults;
+  return faults;
+}
+
+std::optional<std::uint64_t> FreeSpaceOfCurrentDrive() {
   struct statvfs sv;
-  if (::statvfs(".", &sv) != 0) return 0;
+  if (InjectedFileFaults().freeSpaceQueryFails || ::statvfs(".", &sv) != 0) return std::nullopt;
   return static_cast<std::uint64_t>(sv.f_bavail) * sv.f_frsize;
 }
 

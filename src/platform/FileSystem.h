@@ -32,15 +32,23 @@ bool WriteWholeFile(std::string_view path, std::string_view data);
 bool WriteFileReplacing(std::string_view path, std::string_view data);
 
 // Creates `path` only when no file of that name exists, and writes `data`. A file that could
-// not be written whole is removed again.
-enum class NewFileResult { Written, Exists, Failed };
+// not be written whole is removed again; DiskFull when that was for want of space.
+enum class NewFileResult { Written, Exists, Failed, DiskFull };
 NewFileResult WriteNewFile(std::string_view path, std::string_view data);
 
 bool DeleteFileAt(std::string_view path);
 
-// Free bytes for an unprivileged user on the file system of the current directory; 0 when the
-// query fails.
-std::uint64_t FreeSpaceOfCurrentDrive();
+// A new directory that only this user may enter, under the system's temporary folder ($TMPDIR,
+// else /tmp), made for one piece of work; empty when it cannot be made.
+std::string MakePrivateDirectory();
+
+// Removes the files directly inside `path` (never following a link out of it), then the
+// directory itself. Returns whether the directory is gone.
+bool RemovePrivateDirectory(std::string_view path);
+
+// Free bytes for an unprivileged user on the file system of the current directory; nothing when
+// the query fails (the free space is then unknown, not zero).
+std::optional<std::uint64_t> FreeSpaceOfCurrentDrive();
 
 // The process's current directory (CP932).
 std::string CurrentDirectory();

@@ -34,7 +34,23 @@ void TRE_DFA::Charge(std::size_t steps) {
   }
 }
 
+void TRE_DFA::CheckSetMemory(std::uint64_t words) {
+  if (words > kMaxDfaKeptSetWords) {
+    throw ERegExpParser(
+        Sjis("正規表現が複雑すぎます（DFAの構築に要る記憶域が上限の16MBを超えました）"), 0);
+  }
+}
+
+void TRE_DFA::ChargeSets(std::size_t sets) {
+  m_setWork += sets * m_setWords;
+  if (m_setWork > kMaxDfaSetWork) {
+    throw ERegExpParser(
+        Sjis("正規表現が複雑すぎます（DFAの状態集合の操作が上限の33554432語を超えました）"), 0);
+  }
+}
+
 TRE_NFAStateSet TRE_DFA::Closure(TRE_NFAStateSet set) {
+  ChargeSets(2);  // the scan for members and the look-up by hash
   std::vector<int> stack;
   set.ForEach([&](int k) { stack.push_back(k); });
   while (!stack.empty()) {
@@ -64,6 +80,8 @@ int TRE_DFA::FindOrAdd(TRE_NFAStateSet set) {
   if (static_cast<int>(m_states.size()) >= kMaxDfaStates) {
     throw ERegExpParser(Sjis("正規表現が複雑すぎます（DFAの状態数が上限の10000を超えました）"), 0);
   }
+  m_keptWords += m_setWords;
+  CheckSetMemory(m_keptWords);
   TREDfaStateInfo info;
   info.accepting = set.Has(TRE_NFA::kExit);
   int index = static_cast<int>(m_states.size());
@@ -89,6 +107,9 @@ void TRE_DFA::Build() {
   m_lineHead = m_nfa->LineHead();
   m_lineTail = m_nfa->LineTail();
   const int n = m_nfa->StateCount();
+  m_setWords = static_cast<std::uint64_t>(n) / 64 + 1;
+  m_setWork = 0;
+  m_keptWords = 0;
 
   TRE_NFAStateSet start(n);
   start.Include(TRE_NFA::kEntry);
@@ -103,13 +124,18 @@ void TRE_DFA::Build() {
   for (std::size_t done = 0; done < m_states.size(); ++done) {
     moves.clear();
     moveByLabel.clear();
+    ChargeSets(1);
     m_sets[done].ForEach([&](int k) {
       const auto& list = m_nfa->Transitions(k);
       Charge(list.size() + 1);
       for (auto t = list.rbegin(); t != list.rend(); ++t) {  // newest first
         if (t->label.kind == TRELabelKind::Empty) continue;
         auto [it, added] = moveByLabel.emplace(t->label, moves.size());
-        if (added) moves.push_back({t->label, TRE_NFAStateSet(n)});
+        if (added) {
+          ChargeSets(1);
+          CheckSetMemory((moves.size() + 1) * m_setWords);
+          moves.push_back({t->label, TRE_NFAStateSet(n)});
+        }
         moves[it->second].set.Include(t->target);
       }
     });

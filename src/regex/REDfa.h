@@ -18,6 +18,12 @@ constexpr int kMaxDfaStates = 10000;
 // Most NFA steps the construction may look at (each member's steps, for every state built).
 // Few states over a huge NFA cost as much as many states; this bounds both.
 constexpr std::uint64_t kMaxDfaBuildSteps = 20000000;
+// Each state set is a bit set as wide as the NFA, so a big NFA makes every set expensive even
+// when few states are built: the sets kept while building, and the sets of the moves out of one
+// state, may each hold at most this many 64-bit words (16 MB), and making, scanning and comparing
+// sets may touch at most kMaxDfaSetWork words in all.
+constexpr std::uint64_t kMaxDfaKeptSetWords = 2u << 20;
+constexpr std::uint64_t kMaxDfaSetWork = 32u << 20;
 
 class TRE_DFA {
  public:
@@ -47,8 +53,15 @@ class TRE_DFA {
   std::vector<std::size_t> m_hashes;
   std::vector<std::vector<int>> m_buckets;
   void Charge(std::size_t steps);
+  // Counts `sets` set operations of m_setWords words each against kMaxDfaSetWork.
+  void ChargeSets(std::size_t sets);
+  // Raises ERegExpParser when `words` words of sets exceed kMaxDfaKeptSetWords.
+  static void CheckSetMemory(std::uint64_t words);
 
   std::uint64_t m_steps = 0;
+  std::uint64_t m_setWords = 0;  // words of one set
+  std::uint64_t m_setWork = 0;
+  std::uint64_t m_keptWords = 0;
   bool m_lineHead = false;
   bool m_lineTail = false;
   TDfaTable m_table;

@@ -5,6 +5,9 @@
 
 #include <stdexcept>
 
+#include "platform/Cp932.h"
+#include "regex/ERegExpParser.h"
+
 namespace toravin {
 namespace {
 
@@ -19,18 +22,27 @@ TRE_NFA::TRE_NFA(const TREParser& parser, TReCode tailCode, TReCode headCode)
 
 void TRE_NFA::Build() {
   m_states.clear();
+  m_size = 0;
   m_lineHead = m_lineTail = false;
   AddState();
   AddState();
   GenerateStateList(m_parser.Tree().Root(), kEntry, kExit);
 }
 
+void TRE_NFA::Grow() {
+  if (++m_size > kMaxNfaSize) {
+    throw ERegExpParser(Sjis("正規表現が複雑すぎます（NFAの大きさが上限の200000を超えました）"), 0);
+  }
+}
+
 int TRE_NFA::AddState() {
+  Grow();
   m_states.emplace_back();
   return static_cast<int>(m_states.size() - 1);
 }
 
 void TRE_NFA::AddTransition(int from, int to, const TRELabel& label) {
+  Grow();
   m_states[static_cast<std::size_t>(from)].push_back({label, to});
 }
 

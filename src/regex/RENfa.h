@@ -22,6 +22,11 @@ struct TRELabel {
   bool operator==(const TRELabel&) const = default;
 };
 
+// Most states and transitions an NFA may hold together. "+" copies its operand, so k nested
+// groups each followed by "+" double the automaton k times; the limit refuses such a pattern
+// while it is being built, before it costs more than a few megabytes.
+constexpr int kMaxNfaSize = 200000;
+
 struct TRENfaTransition {
   TRELabel label;
   int target = 0;
@@ -56,7 +61,11 @@ class TRE_NFA {
   TReCode TailCode() const { return m_tailCode; }
 
  private:
+  // Counts one state or transition; raises ERegExpParser beyond kMaxNfaSize.
+  void Grow();
+
   std::vector<std::vector<TRENfaTransition>> m_states;
+  int m_size = 0;
   const TREParser& m_parser;
   bool m_lineHead = false;
   bool m_lineTail = false;

@@ -40,6 +40,12 @@ void TRegularExpression::Compile(const std::string& pattern) {
   }
 }
 
+void TRegularExpression::SelectEmpty() {
+  Select(0);
+  m_pattern.clear();
+  m_patternIsKey = true;  // entry 0, the empty pattern
+}
+
 void TRegularExpression::SetRegExp(const std::string& value) {
   const std::string* key = &value;
   const bool preprocess = m_preprocessor.UseFuzzyCharDic || m_preprocessor.UseSynonymDic;
@@ -55,14 +61,24 @@ void TRegularExpression::SetRegExp(const std::string& value) {
       return;
     }
   }
+  for (const Failure& f : m_failures) {
+    if (f.key == *key) {
+      SelectEmpty();
+      throw f.fault;
+    }
+  }
   if (static_cast<int>(m_cache.size()) >= kRegExpCacheCapacity) m_cache.pop_back();
   m_cache.insert(m_cache.begin() + 1, Entry{*key, nullptr});
   m_current = 1;
   try {
     Compile(m_cache[1].key);
+  } catch (const ERegExpParser& e) {
+    if (static_cast<int>(m_failures.size()) >= kRegExpCacheCapacity) m_failures.pop_back();
+    m_failures.insert(m_failures.begin(), Failure{*key, e});
+    SelectEmpty();
+    throw;
   } catch (...) {
-    m_pattern.clear();
-    m_patternIsKey = true;  // entry 0, the empty pattern
+    SelectEmpty();
     throw;
   }
   Select(1);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "regex/ERegExpParser.h"
 #include "regex/REDfa.h"
 #include "regex/REPreProcessor.h"
 
@@ -28,7 +29,9 @@ class TRegularExpression {
   }
   // Makes `value` the pattern in force, compiling it unless its preprocessed form is cached.
   // Raises ERegExpParser on a faulty pattern: then the empty pattern is in force and RegExp()
-  // is empty (a fault found while preprocessing changes nothing).
+  // is empty (a fault found while preprocessing changes nothing). The faults of the last
+  // kRegExpCacheCapacity failed patterns are kept too, so setting one again raises the same
+  // fault without compiling it a second time.
   virtual void SetRegExp(const std::string& value);
 
   virtual TReCode GetLineHeadCode() const { return LineHeadCode; }
@@ -55,12 +58,19 @@ class TRegularExpression {
   void SetPatternText(const std::string& value, bool preprocessed);
   // Puts cache entry `index` in force.
   void Select(int index);
+  // Puts the empty pattern in force after a fault.
+  void SelectEmpty();
 
   struct Entry {
     std::string key;
     std::unique_ptr<TRE_DFA> dfa;
   };
   std::vector<Entry> m_cache;
+  struct Failure {
+    std::string key;
+    ERegExpParser fault;
+  };
+  std::vector<Failure> m_failures;  // newest first
   int m_current = 0;
   const TRE_DFA* m_dfa = nullptr;  // the DFA of entry m_current, kept at hand for the searches
   // Without dictionaries the pattern text is the key of the entry in force, so a cache hit

@@ -58,8 +58,10 @@ int TTextMatcher::GSub(const std::string& Repl, std::string& S) const {
   const char* start = nullptr;
   const char* end = nullptr;
   if (!Search(base, size, start, end)) return 0;
-  if (*base == 0) {  // an empty match in an empty text
-    S = ExpandReplacement(Repl, {});
+  if (*base == 0) {
+    // An empty match in an empty text: the text ends at its first NUL, but the bytes from
+    // there on are still the caller's and stay, as they do after a NUL further on.
+    S.insert(0, ExpandReplacement(Repl, {}));
     return 1;
   }
   std::string out;

@@ -108,8 +108,10 @@ std::string TToraVinIniList::SaveToBytes() const { return WriteSettingsImage(*th
 
 TToraVinIniList::SaveResult TToraVinIniList::SaveSettings(std::string_view path) const {
   std::string image = SaveToBytes();
-  std::uint64_t free = FreeSpaceQuery ? FreeSpaceQuery() : 0;
-  if (free <= image.size()) return SaveResult::DiskFull;
+  // An unknown free space is no reason to refuse; a write that then fails leaves the old file.
+  std::optional<std::uint64_t> free =
+      FreeSpaceQuery ? FreeSpaceQuery() : std::optional<std::uint64_t>();
+  if (free && *free <= image.size()) return SaveResult::DiskFull;
   if (!WriteFileReplacing(path, image)) {
     throw ESettingsError(Sjis("ファイル ") + std::string(path) + Sjis(" を作成できません"));
   }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -81,7 +82,7 @@ class TToraVinIniList {
   std::string SaveToBytes() const;
 
   // Free space query used by SaveSettings; replaceable for tests.
-  std::function<std::uint64_t()> FreeSpaceQuery;
+  std::function<std::optional<std::uint64_t>()> FreeSpaceQuery;
   // The memo line of an entry; the file-name part of its URL when unset.
   std::function<std::string(std::string_view url, std::string_view referer)> MemoName;
 

@@ -35,7 +35,7 @@ void CrawlFixture::Restart() {
   form = std::make_unique<TFormModel>();
   form->onStatusText = [this](const std::string& text) { statuses.push_back(Cp932ToUtf8(text)); };
   TMainForm::Options options;
-  options.timings = Timings::NoPauses();
+  options.timings = timings;
   options.iniFileName = iniFile;
   options.librarySearch = LibrarySearch{{ExecutableDirectory()}, false};
   mf = std::make_unique<TMainForm>(*form, dialogs, options);

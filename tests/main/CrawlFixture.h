@@ -49,6 +49,7 @@ class CrawlFixture : public ::testing::Test {
   std::string Url(const std::string& path) const { return server.Url(path); }
 
   TempDir tmp;
+  Timings timings = Timings::NoPauses();  // taken by Restart
   std::string saveDir;
   std::string iniFile;
   LoopbackHttpServer server;

@@ -301,7 +301,7 @@ TEST(HttpClient, ConnectionRefusedFiresConnectionFailedThenRaises) {
   } catch (const ESockError& e) {
     EXPECT_STREQ(e.what(), "Connection Failed");
   }
-  EXPECT_EQ(m.events, (std::vector<std::string>{"AboutToSend", "ConnectionFailed"}));
+  EXPECT_EQ(m.events, (std::vector<std::string>{"AboutToSend", "ConnectionFailed", "Disconnect"}));
 }
 
 TEST(HttpClient, TransferStartsWithEmptyBody) {

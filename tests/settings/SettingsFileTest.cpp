@@ -155,7 +155,7 @@ TEST(SettingsFile, SaveNeedsMoreFreeSpaceThanTheFileSize) {
   store.FreeSpaceQuery = [] { return std::uint64_t{234}; };  // equal to the size
   EXPECT_EQ(store.SaveSettings(path), TToraVinIniList::SaveResult::DiskFull);
   EXPECT_EQ(ReadFileBytes(path), "the old file");
-  store.FreeSpaceQuery = [] { return std::uint64_t{0}; };  // a failed query
+  store.FreeSpaceQuery = [] { return std::uint64_t{0}; };  // no space at all
   EXPECT_EQ(store.SaveSettings(path), TToraVinIniList::SaveResult::DiskFull);
   EXPECT_EQ(ReadFileBytes(path), "the old file");
   store.FreeSpaceQuery = [] { return std::uint64_t{235}; };
