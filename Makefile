@@ -30,7 +30,7 @@ test: build
 asan: bootstrap
 	cmake --preset asan >/dev/null
 	cmake --build --preset asan -j $(JOBS)
-	ctest --test-dir build/asan -L 'unit|faults' --output-on-failure -j $(JOBS) --timeout 600
+	ctest --test-dir build/asan -L 'unit|faults|ui' -LE e2e --output-on-failure -j $(JOBS) --timeout 600
 
 fuzz: bootstrap
 	cmake --preset fuzz >/dev/null

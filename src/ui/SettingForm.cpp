@@ -76,21 +76,34 @@ constexpr int kClientHeight = 348;
 struct Box {
   const char* name;
   Control TSettingFormModel::*control;
-  void (TSettingFormModel::*click)();
+  void (*click)(TSettingFormModel&);  // the box's handler, if it has one
 };
+
+// The check boxes' handlers as plain functions: a table of member-function pointers called from
+// a Qt slot reads out of bounds under the sanitizer build's code generation.
+template <void (TSettingFormModel::*Handler)()>
+void Call(TSettingFormModel& m) {
+  (m.*Handler)();
+}
 
 const std::array kBoxes{
     Box{"FileChoiceCheckBox", &TSettingFormModel::FileChoiceCheckBox,
-        &TSettingFormModel::FileChoiceCheckBoxClick},
-    Box{"JpegCheckBox", &TSettingFormModel::JpegCheckBox, &TSettingFormModel::JpegCheckBoxClick},
-    Box{"GifCheckBox", &TSettingFormModel::GifCheckBox, &TSettingFormModel::GifCheckBoxClick},
-    Box{"ZipCheckBox", &TSettingFormModel::ZipCheckBox, &TSettingFormModel::ZipCheckBoxClick},
-    Box{"HtmlCheckBox", &TSettingFormModel::HtmlCheckBox, &TSettingFormModel::HtmlCheckBoxClick},
-    Box{"ProxyCheckBox", &TSettingFormModel::ProxyCheckBox, &TSettingFormModel::ProxyCheckBoxClick},
+        &Call<&TSettingFormModel::FileChoiceCheckBoxClick>},
+    Box{"JpegCheckBox", &TSettingFormModel::JpegCheckBox,
+        &Call<&TSettingFormModel::JpegCheckBoxClick>},
+    Box{"GifCheckBox", &TSettingFormModel::GifCheckBox,
+        &Call<&TSettingFormModel::GifCheckBoxClick>},
+    Box{"ZipCheckBox", &TSettingFormModel::ZipCheckBox,
+        &Call<&TSettingFormModel::ZipCheckBoxClick>},
+    Box{"HtmlCheckBox", &TSettingFormModel::HtmlCheckBox,
+        &Call<&TSettingFormModel::HtmlCheckBoxClick>},
+    Box{"ProxyCheckBox", &TSettingFormModel::ProxyCheckBox,
+        &Call<&TSettingFormModel::ProxyCheckBoxClick>},
     Box{"FileSizeCheckBox", &TSettingFormModel::FileSizeCheckBox,
-        &TSettingFormModel::FileSizeCheckBoxClick},
+        &Call<&TSettingFormModel::FileSizeCheckBoxClick>},
     Box{"UseTarCheckBox", &TSettingFormModel::UseTarCheckBox, nullptr},
-    Box{"RetryCheckBox", &TSettingFormModel::RetryCheckBox, &TSettingFormModel::RetryCheckBoxClick},
+    Box{"RetryCheckBox", &TSettingFormModel::RetryCheckBox,
+        &Call<&TSettingFormModel::RetryCheckBoxClick>},
 };
 
 struct Edit {
@@ -167,7 +180,7 @@ void TSettingForm::bind() {
     auto* box = m_controls->get<QCheckBox>(b.name);
     connect(box, &QCheckBox::clicked, this, [this, b](bool checked) {
       (m_model.*b.control).Checked = checked;
-      if (b.click) (m_model.*b.click)();
+      if (b.click) b.click(m_model);
       syncFromModel();
     });
   }
