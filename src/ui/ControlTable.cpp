@@ -143,15 +143,15 @@ QWidget* ControlTable::widget(const std::string& name) const {
 void ControlTable::chain(const char* parent, std::vector<QWidget*>& out) const {
   std::vector<const Entry*> children;
   for (const Entry& e : m_entries) {
-    const bool same = parent ? (e.spec->parent && std::strcmp(e.spec->parent, parent) == 0)
-                             : e.spec->parent == nullptr;
-    if (same && e.spec->tab >= 0) children.push_back(&e);
+    const bool same = parent ? (e.row->parent && std::strcmp(e.row->parent, parent) == 0)
+                             : e.row->parent == nullptr;
+    if (same && e.row->tab >= 0) children.push_back(&e);
   }
   std::stable_sort(children.begin(), children.end(),
-                   [](const Entry* a, const Entry* b) { return a->spec->tab < b->spec->tab; });
+                   [](const Entry* a, const Entry* b) { return a->row->tab < b->row->tab; });
   for (const Entry* e : children) {
-    if (e->spec->kind == ControlKind::GroupBox || e->spec->kind == ControlKind::Panel) {
-      chain(e->spec->name, out);
+    if (e->row->kind == ControlKind::GroupBox || e->row->kind == ControlKind::Panel) {
+      chain(e->row->name, out);
     } else {
       out.push_back(e->widget);
     }

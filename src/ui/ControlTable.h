@@ -48,7 +48,7 @@ class ControlTable {
 
  private:
   struct Entry {
-    const ControlSpec* spec;
+    const ControlSpec* row;
     QWidget* widget;
   };
   void chain(const char* parent, std::vector<QWidget*>& out) const;

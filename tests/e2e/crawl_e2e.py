@@ -11,28 +11,8 @@ import tempfile
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import tori  # noqa: E402
 
-passed = 0
-failed = 0
-
-
-def check(name, ok, detail=""):
-    global passed, failed
-    if ok:
-        passed += 1
-        print(f"ok   {name}")
-    else:
-        failed += 1
-        print(f"FAIL {name} {detail}")
-
-
-def files_in(d):
-    out = {}
-    for base, _, names in os.walk(d):
-        for n in names:
-            full = os.path.join(base, n)
-            with open(full, "rb") as f:
-                out[os.path.relpath(full, d)] = f.read()
-    return out
+check = tori.check
+files_in = tori.files_in
 
 
 def crawl(headless, work, values, extra=()):
@@ -160,8 +140,7 @@ def main():
         finally:
             proxy.stop()
             nginx.stop()
-    print(f"crawl_e2e: {passed} passed, {failed} failed")
-    return 1 if failed else 0
+    return tori.summary("crawl_e2e")
 
 
 if __name__ == "__main__":

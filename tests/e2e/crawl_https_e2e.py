@@ -13,27 +13,8 @@ import tempfile
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import tori  # noqa: E402
 
-passed = 0
-failed = 0
-
-
-def check(name, ok, detail=""):
-    global passed, failed
-    if ok:
-        passed += 1
-        print(f"ok   {name}")
-    else:
-        failed += 1
-        print(f"FAIL {name} {detail}")
-
-
-def files_in(d):
-    out = {}
-    for base, _, names in os.walk(d):
-        for n in names:
-            with open(os.path.join(base, n), "rb") as f:
-                out[os.path.relpath(os.path.join(base, n), d)] = f.read()
-    return out
+check = tori.check
+files_in = tori.files_in
 
 
 def crawl(headless, work, values, env):
@@ -166,8 +147,7 @@ def main():
             strict.stop()
             proxy.stop()
             nginx.stop()
-    print(f"crawl_https_e2e: {passed} passed, {failed} failed")
-    return 1 if failed else 0
+    return tori.summary("crawl_https_e2e")
 
 
 if __name__ == "__main__":

@@ -43,6 +43,38 @@ def settings_image(values, work_list=()):
     return out + b"\x00\x00"
 
 
+passed = 0
+failed = 0
+
+
+def check(name, ok, detail=""):
+    """Prints one check's outcome and counts it (see `summary`)."""
+    global passed, failed
+    if ok:
+        passed += 1
+        print(f"ok   {name}")
+    else:
+        failed += 1
+        print(f"FAIL {name} {detail}")
+
+
+def summary(name):
+    """The closing line of a script and its exit status."""
+    print(f"{name}: {passed} passed, {failed} failed")
+    return 1 if failed else 0
+
+
+def files_in(d):
+    """{path relative to d: bytes} of every file below d."""
+    out = {}
+    for base, _, names in os.walk(d):
+        for n in names:
+            full = os.path.join(base, n)
+            with open(full, "rb") as f:
+                out[os.path.relpath(full, d)] = f.read()
+    return out
+
+
 def free_port():
     s = socket.socket()
     s.bind(("127.0.0.1", 0))
