@@ -9,29 +9,14 @@
 #include <string>
 
 #include "net/HttpClient.h"
+#include "support/ShellCommand.h"
 #include "support/TempDir.h"
 
 namespace toravin {
 namespace {
 
-std::string SourceDir() {
-  const char* s = std::getenv("TORAVIN_SOURCE_DIR");
-  return s ? s : TORAVIN_SOURCE_DIR_FALLBACK;
-}
-
-// Runs a command and returns its standard output (first line trimmed).
-std::string RunCommandLine(const std::string& cmd, int* status = nullptr) {
-  std::string out;
-  if (FILE* p = ::popen(cmd.c_str(), "r")) {
-    char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    int rc = ::pclose(p);
-    if (status) *status = rc;
-  }
-  while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
-  return out;
-}
+using test::RunCommandLine;
+using test::SourceDir;
 
 class NginxE2e : public ::testing::Test {
  protected:
