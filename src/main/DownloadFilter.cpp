@@ -114,6 +114,24 @@ std::string TMainForm::SaveBody(std::string_view body, std::string_view path) {
   }
 }
 
+std::string TMainForm::SaveStreamed(std::string_view path) {
+  TBodyFile& file = *m_bodyFile;
+  // The free space is the one seen before the body took its share of it.
+  if ((HttpClient1.ContentLength > 0 &&
+       static_cast<std::uint64_t>(HttpClient1.ContentLength) > m_freeBeforeBody) ||
+      file.DiskFull()) {
+    Aborted = true;
+    ShowMessageBox(Sjis("ディスクがいっぱいで書き込めません。"), MsgDlgType::mtWarning, 0,
+                   mbOKOnly);
+    return std::string();
+  }
+  std::string written = file.Commit(path);
+  if (written.empty()) {
+    throw std::runtime_error(Sjis("ファイル ") + std::string(path) + Sjis(" を作成できません"));
+  }
+  return written;
+}
+
 bool TMainForm::PackBody(std::string_view body, std::string_view name) {
   // An archive's entry names are CP932: a character it cannot hold becomes "_".
   TArchive::PackResult r =

@@ -75,6 +75,7 @@ TMainForm::TMainForm(TFormModel& form, Dialogs& dialogs, Options options)
   HttpClient1.OnAboutToSend = [this](THttpClient&) { HttpClient1AboutToSend(); };
   HttpClient1.OnSuccess = [this](CmdType cmd) { HttpClient1Success(cmd); };
   HttpClient1.OnFailure = [this](CmdType cmd) { HttpClient1Failure(cmd); };
+  HttpClient1.OnBodySink = [this](THttpClient&) { return StreamedBody(); };
 }
 
 TMainForm::~TMainForm() = default;
@@ -213,13 +214,42 @@ void TMainForm::PrepareTransfer() {
   HttpClient1.ReportLevel = 2;
 }
 
-void TMainForm::Fetch(const std::string& url) {
+void TMainForm::Fetch(const std::string& url, bool startPage) {
   // A transfer starts from an empty reply, so that a Get that raises before any byte arrived
   // never leaves the previous page's body or header behind for link extraction.
   HttpClient1.Body.clear();
   HttpClient1.Header.clear();
   HttpClient1.ReplyCode = 0;
+  HttpClient1.BodyLimit = kMaxPageBytes;
+  m_parsesBody = startPage;
+  // A body file the success handler did not take is removed however the transfer ends.
+  struct DropBody {
+    std::unique_ptr<TBodyFile>& file;
+    ~DropBody() { file.reset(); }
+  } drop{m_bodyFile};
   HttpClient1.Get(url);
+}
+
+TBodySink* TMainForm::StreamedBody() {
+  m_bodyFile.reset();
+  if (m_parsesBody || Contains(CurrentUrl, ".htm")) return nullptr;
+  // The archive library takes a body whole, so one to be packed is held in memory.
+  if (Compress) {
+    HttpClient1.BodyLimit = -1;
+    return nullptr;
+  }
+  m_freeBeforeBody = FreeSpaceQuery ? FreeSpaceQuery() : 0;
+  const std::int64_t length = HttpClient1.ContentLength;
+  const bool room = length <= 0 || static_cast<std::uint64_t>(length) <= m_freeBeforeBody;
+  m_bodyFile = std::make_unique<TBodyFile>(m_form.DirectoryEdit.Text, room);
+  if (room && m_bodyFile->TempPath().empty()) {
+    // No file can be made in the save directory: the body is held whole, and the save step
+    // reports the failure as it always has.
+    m_bodyFile.reset();
+    HttpClient1.BodyLimit = -1;
+    return nullptr;
+  }
+  return m_bodyFile.get();
 }
 
 namespace {
@@ -293,7 +323,7 @@ void TMainForm::DownLoadButtonClick() {
 
   CurrentReferer.clear();
   try {
-    Fetch(CurrentUrl);
+    Fetch(CurrentUrl, true);
   } catch (const std::exception&) {
     Aborted = true;
     if (!HttpClient1.LastFailureText.empty()) m_form.SetStatusText(HttpClient1.LastFailureText);
@@ -507,6 +537,8 @@ void TMainForm::HttpClient1Success(CmdType) {
     bool packed = false;
     if (Compress) {
       packed = PackBody(HttpClient1.Body, name);
+    } else if (m_bodyFile) {
+      SaveStreamed(TargetPath(name));
     } else {
       SaveBody(HttpClient1.Body, TargetPath(name));
     }

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "archive/Archive.h"
+#include "main/BodyFile.h"
 #include "main/FormModel.h"
 #include "main/ReadableName.h"
 #include "net/HttpClient.h"
@@ -98,6 +99,12 @@ class TMainForm {
   // The path written, or empty when nothing was written (disk full). Throws when the file cannot
   // be created or written.
   std::string SaveBody(std::string_view body, std::string_view path);
+  // Saves the body that arrived into a temporary file under the first free name of `path`, with
+  // the same outcomes as SaveBody.
+  std::string SaveStreamed(std::string_view path);
+  // A page (a body that is parsed) is held in memory up to this many bytes; the rest is not read.
+  // Files that are saved go to the disk as they arrive and are not bounded.
+  static constexpr std::int64_t kMaxPageBytes = std::int64_t{64} << 20;
   // Packs the body into the run's archive as `name` (numbered when the archive holds that name)
   // once the library is free; when it stays busy or refuses the body, saves it unpacked instead,
   // so that no fetched file is lost. Returns whether it went into the archive.
@@ -143,8 +150,12 @@ class TMainForm {
   void PrepareTransfer();
   // The idle state of the run buttons after a run or an abort.
   void ShowIdleButtons();
-  // Fetches `url` with a clean reply state; exceptions out of the client pass on.
-  void Fetch(const std::string& url);
+  // Fetches `url` with a clean reply state; exceptions out of the client pass on. The start page
+  // is always parsed, so its body stays in memory.
+  void Fetch(const std::string& url, bool startPage = false);
+  // The sink for the body of the reply that just arrived: a temporary file when the body is a file
+  // to be saved, null when it stays in memory.
+  TBodySink* StreamedBody();
   std::string TargetPath(std::string_view name) const;
   // Decodes an encoded page into its line list; false when no link may be taken from it.
   bool DecodePage(std::string_view page, std::vector<std::string>& lines);
@@ -162,6 +173,10 @@ class TMainForm {
   NameCharset m_nameCharset = NameCharset::Unknown;
   // The entry that was in flight when AbortForExit was called.
   std::optional<TDownLoadUnit> m_keptForExit;
+  // The body of the transfer under way, when it goes to the disk; the free space seen before it.
+  std::unique_ptr<TBodyFile> m_bodyFile;
+  std::uint64_t m_freeBeforeBody = 0;
+  bool m_parsesBody = false;
   void RestoreKeptEntry();
 };
 

@@ -4,6 +4,7 @@
 // a large body is received without repeated growth.
 #include "net/HttpClient.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -248,9 +249,10 @@ void THttpClient::Unlink(const std::string& url, const std::string& target) {
 // --- one command ---
 
 void THttpClient::ReserveBody() {
-  if (ContentLength <= 0 || ContentLength > kMaxBodyReserve) return;
+  std::int64_t room = BodyLimit >= 0 ? std::min(ContentLength, BodyLimit) : ContentLength;
+  if (room <= 0 || room > kMaxBodyReserve) return;
   try {
-    Body.reserve(static_cast<std::size_t>(ContentLength));
+    Body.reserve(static_cast<std::size_t>(room));
     AdviseHugePages(Body.data(), Body.capacity());
   } catch (const std::exception&) {
     // A length the machine cannot hold is only a hint; the body grows as it arrives.
@@ -281,9 +283,15 @@ void THttpClient::RunCommand() {
       ReadReplyHeader();
       if (InputFileMode) {
         CaptureFile(Body);
+      } else if (TBodySink* sink = ReplyCode < 299 && OnBodySink ? OnBodySink(*this) : nullptr) {
+        CaptureSink(*sink);
       } else {
         ReserveBody();
-        CaptureString(Body);
+        CaptureString(Body, BodyLimit);
+        // The last block may reach past the limit; what is kept ends at it.
+        if (BodyLimit >= 0 && Body.size() > static_cast<std::size_t>(BodyLimit)) {
+          Body.resize(static_cast<std::size_t>(BodyLimit));
+        }
       }
       if (ReplyCode < 299) {
         if (OnSuccess) OnSuccess(CurrentCmd);

@@ -69,6 +69,12 @@ class THttpClient : public TSockClient {
   TResultEvent OnFailure;       // reply code 299 and above 302, or a redirect not followed
   THandlerEvent OnRedirect;     // a redirect is about to be followed; Handled ends the command
   THttpEvent OnAuthenticationNeeded;  // reply code 401
+  // The header of a reply below 299 has arrived: the sink its body goes to instead of Body, or
+  // null to hold it in Body. The sink must live until the command returns.
+  std::function<TBodySink*(THttpClient& sender)> OnBodySink;
+  // A body held in Body ends after this many bytes (-1: no bound); reading stops at the first
+  // block that reaches it, and the rest is not read.
+  std::int64_t BodyLimit = -1;
 
   // Public state.
   TExStringList RequestHeaders;

@@ -445,6 +445,22 @@ void TSockClient::CaptureFile(const std::string& fileName) {
   }
 }
 
+void TSockClient::CaptureSink(TBodySink& sink) {
+  ReportStatus(8, "Capture Sink");
+  BytesReceived = 0;
+  TimerOn();
+  ScopeExit off([this] { TimerOff(); });
+  char* buf = m_ioBuffer.data();
+  while (!Canceled) {
+    bool more = CaptureStep(buf, kIoBufferSize, [&](std::size_t n) { sink.Write(buf, n); });
+    if (!more) break;
+  }
+  if (Canceled) {
+    Canceled = false;
+    throw EAbortError("Socket capture aborted");
+  }
+}
+
 bool TSockClient::DataAvailable() {
   ReportStatus(8, "Data Available");
   if (!m_stream) return false;

@@ -551,5 +551,50 @@ TEST(HttpClient, BodiesBeyondTwoGibibytesAreCountedIn64Bits) {
   EXPECT_EQ(lastSeen, total);
 }
 
+struct StringSink : TBodySink {
+  std::string bytes;
+  void Write(const char* b, std::size_t n) override { bytes.append(b, n); }
+};
+
+TEST(HttpClient, SuccessBodyGoesToTheSinkAtEveryCut) {
+  const std::string body(200000, 'x');
+  for (std::size_t chunk : {std::size_t{1}, std::size_t{7}, std::size_t{65536}}) {
+    SCOPED_TRACE(chunk);
+    MemHttp m;
+    m.peer->chunk = chunk;
+    StringSink sink;
+    std::vector<int> asked;
+    m.http.OnBodySink = [&](THttpClient& c) -> TBodySink* {
+      asked.push_back(c.ReplyCode);
+      return &sink;
+    };
+    m.Reply("HTTP/1.0 302 Found\r\nLocation: /b\r\n\r\nmoved");
+    m.Reply(Ok(chunk == 1 ? body.substr(0, 3000) : body));
+    m.http.Get("http://h/a");
+    const std::string expected = chunk == 1 ? body.substr(0, 3000) : body;
+    EXPECT_EQ(asked, std::vector<int>{200});  // the redirect's body stays in memory
+    EXPECT_EQ(sink.bytes, expected);
+    EXPECT_EQ(m.http.Body, "");
+    EXPECT_EQ(m.http.BytesReceived, static_cast<std::int64_t>(expected.size()));
+  }
+}
+
+TEST(HttpClient, BodyHeldInMemoryEndsAtTheLimit) {
+  struct Case {
+    std::int64_t limit;
+    std::string expected;
+  };
+  const Case cases[] = {{-1, "0123456789"}, {4, "0123"}, {0, ""}, {10, "0123456789"}};
+  for (const Case& c : cases) {
+    MemHttp m;
+    m.peer->chunk = 3;
+    m.Reply(Ok("0123456789"));
+    m.http.BodyLimit = c.limit;
+    m.http.Get("http://h/a");
+    EXPECT_EQ(m.http.Body, c.expected) << c.limit;
+    EXPECT_EQ(m.http.ContentLength, 10);
+  }
+}
+
 }  // namespace
 }  // namespace toravin
