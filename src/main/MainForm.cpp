@@ -76,6 +76,8 @@ TMainForm::TMainForm(TFormModel& form, Dialogs& dialogs, Options options)
   HttpClient1.OnSuccess = [this](CmdType cmd) { HttpClient1Success(cmd); };
   HttpClient1.OnFailure = [this](CmdType cmd) { HttpClient1Failure(cmd); };
   HttpClient1.OnBodySink = [this](THttpClient&) { return StreamedBody(); };
+  HttpClient1.OnReadyStream = [this](THttpClient&) { return ReadyStream(); };
+  HttpClient1.OnWaitPass = [this] { PollFetchAhead(); };
 }
 
 TMainForm::~TMainForm() = default;
@@ -114,6 +116,7 @@ void TMainForm::FormCreate() {
     IniFileName = dir + (dir.empty() || dir.back() != '\\' ? "\\" : "") + "ToraVin.ini";
   }
   StartDir = CurrentDirectory();
+  m_parallel = TRunOptions::Load(TRunOptions::FileBeside(IniFileName)).Parallel;
   m_settings = std::make_unique<TToraVinIniList>(&m_form.BodyMemo);
   m_settings->MemoName = [this](std::string_view url, std::string_view referer) {
     return ReadableName(FileNamePart(url), CharsetOf(referer));
@@ -167,6 +170,10 @@ void TMainForm::FormDestroy() {
   s.TargetDir = m_form.DirectoryEdit.Text;
   s.UseLha = m_form.UseLhaCheckBox.Checked;
   s.LhaName = m_form.LhaFileEdit.Text;
+  const std::string optionsFile = TRunOptions::FileBeside(IniFileName);
+  if (m_parallel != TRunOptions::kDefaultParallel || FileExists(optionsFile)) {
+    TRunOptions{m_parallel}.Save(optionsFile);
+  }
   try {
     if (s.SaveSettings(IniFileName) == TToraVinIniList::SaveResult::DiskFull) {
       ShowMessageBox(DiskFullSettingsText(), MsgDlgType::mtWarning, 0, mbOKOnly);
@@ -361,6 +368,7 @@ void TMainForm::DownLoadAbortButtonClick() {
 
 void TMainForm::AbortDownLoad() {
   Aborted = true;
+  m_ahead.Clear();
   m_form.Progress = {};
   if (HttpClient1.Connected) HttpClient1.Disconnect();
   ShowIdleButtons();
@@ -393,6 +401,7 @@ void TMainForm::RunWorkList() {
       c->Enabled = true;
     }
     Archive.EndPacking();
+    SetFetchAheadActive(false);
     if (HttpClient1.Connected) HttpClient1.Disconnect();
     f.Progress = {};
   };
@@ -419,6 +428,7 @@ void TMainForm::RunWorkList() {
 
     f.DownLoadButton.Enabled = false;
     const std::string base = BaseUrl(f.AddressEdit.Text);
+    SetFetchAheadActive(true);
     while (s.Count() > 0 && !Aborted) {
       const TDownLoadUnit& unit = s.Item(0);
       CurrentUrl = IsAbsoluteLink(unit.Url) ? unit.Url : base + unit.Url;
@@ -573,11 +583,13 @@ void TMainForm::HttpClient1Failure(CmdType cmd) {
   if (s.Count() > 0) Pause(m_options.timings.pauseAfterFailureMs, false);
 }
 
-void TMainForm::HttpClient1AboutToSend() {
-  TExStringList& h = HttpClient1.RequestHeaders;
+void TMainForm::HttpClient1AboutToSend() { EditRequestHeaders(HttpClient1, CurrentReferer); }
+
+void TMainForm::EditRequestHeaders(THttpClient& client, std::string_view referer) {
+  TExStringList& h = client.RequestHeaders;
   // The address of an HTTPS page does not leave the encrypted connection for a plain one.
-  const bool keepsSecret = IsHttpsUrl(CurrentReferer) && !HttpClient1.Secure();
-  h.SetKeyValue("Referer", keepsSecret ? "" : CurrentReferer);
+  const bool keepsSecret = IsHttpsUrl(referer) && !client.Secure();
+  h.SetKeyValue("Referer", keepsSecret ? "" : std::string(referer));
   h.SetKeyValue("If-Modified-Since", "");
   h.SetKeyValue("If-None-Match", "");
   h.SetKeyValue("Content-Type", "");

@@ -18,8 +18,10 @@
 
 #include "archive/Archive.h"
 #include "main/BodyFile.h"
+#include "main/FetchAhead.h"
 #include "main/FormModel.h"
 #include "main/ReadableName.h"
+#include "main/RunOptions.h"
 #include "net/HttpClient.h"
 #include "platform/Dialogs.h"
 #include "platform/Timings.h"
@@ -120,6 +122,14 @@ class TMainForm {
   // and the program goes on.
   void Guarded(const std::function<void()>& handler);
 
+  // Transfers at once (1-8): the run's own and those fetched ahead of it. Kept in the options file
+  // beside the settings file; 1 is one file after the other.
+  int ParallelTransfers() const { return m_parallel; }
+  void SetParallelTransfers(int n);
+  // The request edits of every crawl request (Referer, Accept, ...), for `client` fetching on
+  // behalf of an entry linked from `referer`.
+  static void EditRequestHeaders(THttpClient& client, std::string_view referer);
+
   // A Download or Continue click is being handled: a run is active, and every way into another
   // run is closed until it returns.
   bool Running() const { return m_running; }
@@ -156,6 +166,12 @@ class TMainForm {
   // The sink for the body of the reply that just arrived: a temporary file when the body is a file
   // to be saved, null when it stays in memory.
   TBodySink* StreamedBody();
+  // Fetch-ahead: starts transfers for the entries after the one in hand and advances them; called
+  // from the client's waits. ReadyStream gives the client an entry's transfer at its turn.
+  void PollFetchAhead();
+  std::unique_ptr<TByteStream> ReadyStream();
+  bool PassesNameTestAhead(const std::string& url, const std::string& referer);
+  void SetFetchAheadActive(bool active);
   std::string TargetPath(std::string_view name) const;
   // Decodes an encoded page into its line list; false when no link may be taken from it.
   bool DecodePage(std::string_view page, std::vector<std::string>& lines);
@@ -177,6 +193,12 @@ class TMainForm {
   std::unique_ptr<TBodyFile> m_bodyFile;
   std::uint64_t m_freeBeforeBody = 0;
   bool m_parsesBody = false;
+  // Transfers fetched ahead of the run, and their bound.
+  TFetchAhead m_ahead;
+  int m_parallel = TRunOptions::kDefaultParallel;
+  bool m_aheadActive = false;
+  bool m_inAheadPoll = false;
+  std::unordered_map<std::string, bool> m_aheadNameTests;
   void RestoreKeptEntry();
 };
 

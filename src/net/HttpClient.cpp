@@ -402,6 +402,13 @@ std::string THttpClient::ResolveLocation(const std::string& location) const {
 }
 
 std::unique_ptr<TByteStream> THttpClient::NewStream() {
+  if (OnReadyStream) {
+    if (std::unique_ptr<TByteStream> ready = OnReadyStream(*this)) return ready;
+  }
+  return NewConnection();
+}
+
+std::unique_ptr<TByteStream> THttpClient::NewConnection() {
   std::unique_ptr<TByteStream> stream = TSockClient::NewStream();
   if (!m_secure) return stream;
   std::string tunnel = Proxy.empty() ? "" : Host + ":" + std::to_string(Port);
@@ -452,9 +459,9 @@ void THttpClient::BuildRequestHeaders() {
   }
 }
 
-void THttpClient::SendRequest() {
-  // One send for the whole block. A line break or zero byte inside a line (a value taken from a
-  // page) would end the line early and smuggle in headers of its own, so such bytes are dropped.
+std::string THttpClient::RequestBlock() const {
+  // A line break or zero byte inside a line (a value taken from a page) would end the line early
+  // and smuggle in headers of its own, so such bytes are dropped.
   std::string block;
   for (const std::string& line : RequestHeaders.Lines()) {
     for (char c : line) {
@@ -463,7 +470,12 @@ void THttpClient::SendRequest() {
     block += "\r\n";
   }
   block += "\r\n";
-  Write(block);
+  return block;
+}
+
+void THttpClient::SendRequest() {
+  // One send for the whole block.
+  Write(RequestBlock());
   if (AnnouncesBody(CurrentCmd)) {
     // Every body that Content-Length announced is sent, whole and binary-safe.
     if (OutputFileMode) {

@@ -98,6 +98,7 @@ void TSockClient::CheckSocketError(int code, int tolerated) {
 
 void TSockClient::Pump() {
   m_timer.Poll();
+  if (OnWaitPass) OnWaitPass();
   ProcessMessages();
 }
 

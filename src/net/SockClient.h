@@ -55,6 +55,8 @@ class TSockClient {
   TOnStatus OnStatus;
   TNotifyEvent OnPacketRecvd;  // after each received block of a capture
   TNotifyEvent OnPacketSent;   // after each successful send of SendFile
+  // Called on every pass of a waiting loop: other work (transfers fetched ahead) advances here.
+  std::function<void()> OnWaitPass;
 
   // Public state.
   bool Connected = false;
