@@ -28,7 +28,7 @@ std::int64_t TFetchAhead::Held() const {
 }
 
 void TFetchAhead::Poll() {
-  std::int64_t room = kMaxHeldBytes - Held();
+  std::int64_t room = m_maxHeld - Held();
   for (const std::string& url : m_order) {
     room -= m_transfers[url]->Poll(std::max<std::int64_t>(room, 0));
   }

@@ -20,6 +20,8 @@ class TFetchAhead {
   // (its connection is not read until then).
   static constexpr std::int64_t kMaxHeldBytes = std::int64_t{64} << 20;
 
+  explicit TFetchAhead(std::int64_t maxHeld = kMaxHeldBytes) : m_maxHeld(maxHeld) {}
+
   bool Has(const std::string& url) const { return m_transfers.count(url) > 0; }
   int Count() const { return static_cast<int>(m_transfers.size()); }
   void Start(const std::string& url, std::unique_ptr<TAheadTransfer> transfer);
@@ -37,6 +39,7 @@ class TFetchAhead {
  private:
   std::map<std::string, std::unique_ptr<TAheadTransfer>> m_transfers;
   std::vector<std::string> m_order;  // URLs in the order they were started
+  std::int64_t m_maxHeld;
 };
 
 }  // namespace toravin
