@@ -7,6 +7,7 @@
 #include <stdio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 
@@ -61,6 +62,9 @@ void TBodyFile::Remove() {
 }
 
 void TBodyFile::Write(const char* bytes, std::size_t size) {
+  if (m_copy && m_copy->size() < m_copyLimit) {
+    m_copy->append(bytes, std::min(size, m_copyLimit - m_copy->size()));
+  }
   if (!Ok()) return;
   while (size > 0) {
     ssize_t n = ::write(m_fd, bytes, size);

@@ -29,6 +29,12 @@ class TBodyFile : public TBodySink {
   // The temporary file's core path (empty when it could not be created).
   const std::string& TempPath() const { return m_tempPath; }
 
+  // Also keeps the first `limit` bytes of the body in `text` (a page that is parsed as well).
+  void CopyTo(std::string* text, std::size_t limit) {
+    m_copy = text;
+    m_copyLimit = limit;
+  }
+
   void Write(const char* bytes, std::size_t size) override;
 
   // Gives the file the first free name of `path`, path(1), path(2), ... without ever replacing an
@@ -41,6 +47,8 @@ class TBodyFile : public TBodySink {
   std::string m_tempPath;
   int m_fd = -1;
   int m_error = 0;  // errno of the first failure
+  std::string* m_copy = nullptr;
+  std::size_t m_copyLimit = 0;
 };
 
 }  // namespace toravin

@@ -154,5 +154,18 @@ TEST_F(StreamedBody, APageLinkingAPictureIsStillParsedFromMemory) {
   EXPECT_EQ(Saved("a.jpg"), "A");
 }
 
+// A start page that is a picture is saved whole from the disk and still parsed from memory.
+TEST_F(StreamedBody, AStartPageThatIsAPictureIsSavedAndParsed) {
+  S().JPGDownLoad = true;
+  const std::string body = "<img src=\"" + Url("/x.jpg") + "\">" + Bytes(std::size_t{2} << 20);
+  File("/start.jpg", body, "image/jpeg");
+  File("/x.jpg", "X", "image/jpeg");
+  form->AddressEdit.Text = Url("/start.jpg");
+  Download();
+  EXPECT_EQ(SavedFiles(), (Strings{"start.jpg", "x.jpg"}));
+  EXPECT_EQ(Saved("start.jpg"), body);
+  EXPECT_EQ(Hits("/x.jpg"), 1);
+}
+
 }  // namespace
 }  // namespace toravin::test
