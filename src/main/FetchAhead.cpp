@@ -21,6 +21,17 @@ void TFetchAhead::KeepOnly(const std::vector<std::string>& urls) {
   }
 }
 
+bool TFetchAhead::Busy(const std::string& url) const {
+  auto it = m_transfers.find(url);
+  return it != m_transfers.end() && it->second->Busy();
+}
+
+int TFetchAhead::BusyCount() const {
+  int busy = 0;
+  for (const auto& [url, t] : m_transfers) busy += t->Busy() ? 1 : 0;
+  return busy;
+}
+
 std::int64_t TFetchAhead::Held() const {
   std::int64_t held = 0;
   for (const auto& [url, t] : m_transfers) held += static_cast<std::int64_t>(t->Held());

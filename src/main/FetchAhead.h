@@ -23,6 +23,9 @@ class TFetchAhead {
   explicit TFetchAhead(std::int64_t maxHeld = kMaxHeldBytes) : m_maxHeld(maxHeld) {}
 
   bool Has(const std::string& url) const { return m_transfers.count(url) > 0; }
+  // The transfer for `url` still holds a connection.
+  bool Busy(const std::string& url) const;
+  int BusyCount() const;
   int Count() const { return static_cast<int>(m_transfers.size()); }
   void Start(const std::string& url, std::unique_ptr<TAheadTransfer> transfer);
   // Drops every transfer whose URL is not in `urls`.

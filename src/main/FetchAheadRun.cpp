@@ -15,6 +15,8 @@ namespace {
 
 // Entries looked at past the one in hand when choosing what to fetch ahead.
 constexpr int kAheadScan = 256;
+// Entries fetched ahead at most, connections and whole replies together.
+constexpr std::size_t kMaxAhead = 64;
 
 }  // namespace
 
@@ -60,14 +62,18 @@ void TMainForm::PollFetchAhead() {
   const std::string base = BaseUrl(m_form.AddressEdit.Text);
   // While the client is at work, the first entry is the one in hand.
   const int first = HttpClient1.InCommand() ? 1 : 0;
-  const std::size_t slots = static_cast<std::size_t>(m_parallel - 1);
+  // The run's own connection is one of the N; a reply that has arrived whole holds none.
+  const int slots = m_parallel - 1;
+  int busy = 0;
   std::vector<std::string> wanted;
   std::vector<std::string> referers;
-  for (int i = first; i < s.Count() && i < first + kAheadScan && wanted.size() < slots; ++i) {
+  for (int i = first; i < s.Count() && i < first + kAheadScan; ++i) {
     const TDownLoadUnit& unit = s.Item(i);
     std::string url = NormalizeUrl(IsAbsoluteLink(unit.Url) ? unit.Url : base + unit.Url);
     if (std::find(wanted.begin(), wanted.end(), url) != wanted.end()) continue;
     if (!PassesNameTestAhead(url, unit.Referer)) continue;
+    if (!m_ahead.Has(url) && (busy >= slots || wanted.size() >= kMaxAhead)) break;
+    busy += !m_ahead.Has(url) || m_ahead.Busy(url) ? 1 : 0;
     wanted.push_back(std::move(url));
     referers.push_back(unit.Referer);
   }
@@ -97,7 +103,7 @@ void TMainForm::PollFetchAhead() {
     m_ahead.Start(wanted[i], std::make_unique<TAheadTransfer>(probe));
   }
   m_ahead.Poll();
-  if (m_form.Progress.Active) m_form.Progress.Transfers = 1 + m_ahead.Count();
+  if (m_form.Progress.Active) m_form.Progress.Transfers = 1 + m_ahead.BusyCount();
 }
 
 std::unique_ptr<TByteStream> TMainForm::ReadyStream() {

@@ -43,8 +43,6 @@ TAheadTransfer::~TAheadTransfer() {
   if (m_stream) m_stream->Close();
 }
 
-bool TAheadTransfer::Open() const { return m_stream && m_stream->IsOpen(); }
-
 void TAheadTransfer::Fail() {
   m_state = State::Failed;
   if (m_stream) m_stream->Close();

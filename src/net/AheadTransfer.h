@@ -36,8 +36,9 @@ class TAheadTransfer {
 
   // The request has gone out whole: the transfer can be handed over.
   bool Sent() const { return m_state == State::Receiving; }
-  // The connection holds a socket (it counts against the connection bound).
-  bool Open() const;
+  // The transfer still holds (or is about to hold) a connection: it counts against the bound.
+  // One whose reply has arrived whole, or that failed, holds none.
+  bool Busy() const { return m_state != State::Failed && !m_ended; }
   std::size_t Held() const { return m_reply.size(); }
 
   // The stream for the HTTP client; only when Sent(). The transfer is empty afterwards.

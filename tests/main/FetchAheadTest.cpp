@@ -3,6 +3,7 @@
 // the retry rule and connection failures act at the entry's own turn.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <thread>
 
@@ -96,7 +97,12 @@ TEST_F(FetchAhead, FourAtOnceGivesTheSameOutcomeAndRequestsAsOneAtATime) {
   std::map<std::string, Strings> requestsOne;
   for (const char* p : {"/a.jpg", "/b.jpg", "/busy.gif", "/cut.jpg", "/real/m.jpg", "/sub/d.jpg"})
     requestsOne[p] = RequestsFor(p);
+  int most = 0;
+  SetMessagePump([&] { most = std::max(most, form->Progress.Transfers); });
   const Outcome four = Run(4, "/index.html");
+  SetMessagePump(nullptr);
+  EXPECT_GE(most, 1);
+  EXPECT_LE(most, 4);  // never more than four transfers at once
   EXPECT_EQ(four.files, one.files);
   EXPECT_EQ(four.statuses, one.statuses);
   EXPECT_EQ(four.boxes, one.boxes);
@@ -113,7 +119,7 @@ TEST_F(FetchAhead, FourAtOnceGivesTheSameOutcomeAndRequestsAsOneAtATime) {
   EXPECT_EQ(one.boxes, Strings{"ダウンロード完了"});
 }
 
-// While the run saves the first file, the next N-1 entries have been asked for, and no more.
+// While the run saves the first file, the next entries have been asked for.
 TEST_F(FetchAhead, TheNextEntriesAreAskedForWhileTheFirstIsHandled) {
   struct Case {
     int n;
@@ -149,7 +155,11 @@ TEST_F(FetchAhead, TheNextEntriesAreAskedForWhileTheFirstIsHandled) {
     Run(c.n, "/index.html");
     SetMessagePump(nullptr);
     EXPECT_TRUE(looked);
-    EXPECT_EQ(asked, c.askedEarly);
+    // The first N-1 after it at least; later ones only once earlier replies are in whole.
+    ASSERT_GE(asked.size(), c.askedEarly.size());
+    EXPECT_EQ(Strings(asked.begin(), asked.begin() + static_cast<long>(c.askedEarly.size())),
+              c.askedEarly);
+    EXPECT_EQ(asked.empty(), c.n == 1);
     EXPECT_EQ(SavedFiles(), (Strings{"a.jpg", "b.jpg", "c.jpg", "d.jpg", "e.jpg"}));
     for (const auto& [p, h] : base) EXPECT_EQ(Hits(p), h + 1) << p;
   }
