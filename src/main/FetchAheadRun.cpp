@@ -57,7 +57,16 @@ void TMainForm::PollFetchAhead() {
     bool& flag;
     ~Leave() { flag = false; }
   } leave{m_inAheadPoll};
+  try {
+    AdvanceFetchAhead();
+  } catch (const std::exception&) {
+    // Whatever goes wrong ahead is no failure of the transfer in hand: the entries are fetched
+    // at their own turns instead.
+    m_ahead.Clear();
+  }
+}
 
+void TMainForm::AdvanceFetchAhead() {
   TToraVinIniList& s = *m_settings;
   const std::string base = BaseUrl(m_form.AddressEdit.Text);
   // While the client is at work, the first entry is the one in hand.
@@ -103,7 +112,7 @@ void TMainForm::PollFetchAhead() {
     m_ahead.Start(wanted[i], std::make_unique<TAheadTransfer>(probe));
   }
   m_ahead.Poll();
-  if (m_form.Progress.Active) m_form.Progress.Transfers = 1 + m_ahead.BusyCount();
+  if (m_form.Progress.Active) m_form.Progress.Ahead = m_ahead.BusyCount();
 }
 
 std::unique_ptr<TByteStream> TMainForm::ReadyStream() {

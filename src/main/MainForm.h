@@ -169,6 +169,7 @@ class TMainForm {
   // Fetch-ahead: starts transfers for the entries after the one in hand and advances them; called
   // from the client's waits. ReadyStream gives the client an entry's transfer at its turn.
   void PollFetchAhead();
+  void AdvanceFetchAhead();
   std::unique_ptr<TByteStream> ReadyStream();
   bool PassesNameTestAhead(const std::string& url, const std::string& referer);
   void SetFetchAheadActive(bool active);
