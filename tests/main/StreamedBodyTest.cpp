@@ -3,7 +3,10 @@
 // after every other ending.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <algorithm>
+#include <csignal>
 
 #include "CrawlFixture.h"
 #include "platform/FileSystem.h"
@@ -165,6 +168,30 @@ TEST_F(StreamedBody, AStartPageThatIsAPictureIsSavedAndParsed) {
   EXPECT_EQ(SavedFiles(), (Strings{"start.jpg", "x.jpg"}));
   EXPECT_EQ(Saved("start.jpg"), body);
   EXPECT_EQ(Hits("/x.jpg"), 1);
+}
+
+// A write that fails half-way (here: the process may not write files that large) removes the
+// part, and the entry meets the save failure as before: it goes through the retry rule.
+TEST_F(StreamedBody, AWriteThatFailsHalfWayLeavesNothingBehind) {
+  S().JPGDownLoad = true;
+  S().Retry = false;
+  File("/big.jpg", Bytes(300000), "image/jpeg");
+  File("/small.jpg", "S", "image/jpeg");
+  S().AddItem(Url("/big.jpg"), "");
+  S().AddItem(Url("/small.jpg"), "");
+  rlimit old{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = old;
+  small.rlim_cur = 100000;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  Continue();
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_EQ(SavedFiles(), Strings{"small.jpg"});
+  EXPECT_EQ(Hits("/big.jpg"), 1);
+  EXPECT_TRUE(Pending().empty());
+  EXPECT_EQ(Boxes(), Strings{"ダウンロード完了"});
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "net/AheadStream.h"
 #include "net/MemoryStream.h"
 #include "support/TempDir.h"
 
@@ -593,6 +594,37 @@ TEST(HttpClient, BodyHeldInMemoryEndsAtTheLimit) {
     m.http.Get("http://h/a");
     EXPECT_EQ(m.http.Body, c.expected) << c.limit;
     EXPECT_EQ(m.http.ContentLength, 10);
+  }
+}
+
+// A reply fetched ahead and handed over (part of it received, the rest still on the connection)
+// is handled with the same events, body and counters as when the client fetches it itself.
+TEST(HttpClient, ReplyHandedOverFromAheadIsHandledLikeItsOwn) {
+  const std::string reply = Ok(std::string(150000, 'r'), "Content-Type: image/jpeg\r\n");
+  for (std::size_t split : {std::size_t{0}, std::size_t{10}, std::size_t{70000}, reply.size()}) {
+    SCOPED_TRACE(split);
+    MemHttp own;
+    own.Reply(reply);
+    own.http.Get("http://h/a.jpg");
+
+    MemHttp ahead;
+    auto rest = std::make_shared<TMemoryPeer>();
+    rest->replies.push_back(reply.substr(split));
+    int handed = 0;
+    ahead.http.OnReadyStream = [&](THttpClient& c) -> std::unique_ptr<TByteStream> {
+      ++handed;
+      EXPECT_EQ(c.RequestBlock(), own.Sent());
+      auto live = std::make_unique<TMemoryStream>(rest);
+      live->Connect(0, 0);
+      return std::make_unique<TAheadStream>(reply.substr(0, split), std::move(live), 0);
+    };
+    ahead.http.Get("http://h/a.jpg");
+    EXPECT_EQ(handed, 1);
+    EXPECT_EQ(ahead.events, own.events);
+    EXPECT_EQ(ahead.http.Body, own.http.Body);
+    EXPECT_EQ(ahead.http.Header, own.http.Header);
+    EXPECT_EQ(ahead.http.BytesReceived, own.http.BytesReceived);
+    EXPECT_EQ(ahead.peer->connects, 0);  // no connection of its own
   }
 }
 
