@@ -160,30 +160,35 @@ with tempfile.TemporaryDirectory(prefix="toravin-latency-") as work:
                   f"{times['toravin8'] / times['wget']:.2f}x; one at a time "
                   f"{times['toravin1'] / times['wget']:.2f}x", flush=True)
 
-        # The large file, straight from nginx.
+        # The large file, straight from nginx: curl, toravin, toravin, curl (the disk's write-back
+        # of one run slows the next), best of two each.
         big_url = f"http://127.0.0.1:{nginx.port}/big.zip"
-        out = os.path.join(work, "big-curl")
-        os.mkdir(out)
-        tc, rc, rss_c = timed(["curl", "-s", "-o", "big.zip", big_url], out)
-        size_c = os.path.getsize(os.path.join(out, "big.zip"))
-        os.remove(os.path.join(out, "big.zip"))
-        print(f"crawl_latency: big file: curl -o   {tc:6.2f} s  {size_c >> 20} MiB  exit {rc}  "
-              f"peak RSS {rss_c:.0f} MB", flush=True)
-        out = os.path.join(work, "big-toravin")
-        os.mkdir(out)
-        with open(ini, "wb") as f:
-            f.write(settings(big_url.replace("big.zip", "big.html"), out))
-        tt, rc, rss_t = timed([headless, "--ini", ini, "--no-pauses"], work)
-        saved = os.path.join(out, "big.zip")
-        size_t = os.path.getsize(saved) if os.path.exists(saved) else 0
-        if os.path.exists(saved):
-            os.remove(saved)
-        print(f"crawl_latency: big file: toravin   {tt:6.2f} s  {size_t >> 20} MiB  exit {rc}  "
-              f"peak RSS {rss_t:.0f} MB", flush=True)
-        speed = tc / tt if tt > 0 else 0
-        print(f"crawl_latency: big file: toravin speed {speed:.2f}x curl's (target >= 0.9x), "
-              f"peak RSS {rss_t:.0f} MB (target < 64 MB) "
-              f"{'ok' if speed >= 0.9 and rss_t < 64 and size_t == BIG_MB << 20 else 'MISSED'}")
+        best = {}
+        for n, who in enumerate(("curl", "toravin", "toravin", "curl")):
+            out = os.path.join(work, f"big{n}")
+            os.mkdir(out)
+            saved = os.path.join(out, "big.zip")
+            if who == "curl":
+                t, rc, rss = timed(["curl", "-s", "-o", "big.zip", big_url], out)
+            else:
+                with open(ini, "wb") as f:
+                    f.write(settings(big_url.replace("big.zip", "big.html"), out))
+                t, rc, rss = timed([headless, "--ini", ini, "--no-pauses"], work)
+            size = os.path.getsize(saved) if os.path.exists(saved) else 0
+            if os.path.exists(saved):
+                os.remove(saved)
+            print(f"crawl_latency: big file: {who:8s} {t:6.2f} s  {size >> 20} MiB  exit {rc}  "
+                  f"peak RSS {rss:.0f} MB", flush=True)
+            if size == BIG_MB << 20 and (who not in best or t < best[who][0]):
+                best[who] = (t, rss)
+        if "curl" in best and "toravin" in best:
+            speed = best["curl"][0] / best["toravin"][0]
+            rss_t = best["toravin"][1]
+            print(f"crawl_latency: big file: toravin speed {speed:.2f}x curl's (target >= 0.9x), "
+                  f"peak RSS {rss_t:.0f} MB (target < 64 MB) "
+                  f"{'ok' if speed >= 0.9 and rss_t < 64 else 'MISSED'}")
+        else:
+            print("crawl_latency: big file: MISSED (a file was not saved whole)")
     finally:
         nginx.stop()
 PY

@@ -10,7 +10,6 @@
 
 #include "archive/ArchiveMessages.h"
 #include "archive/WaitWhileBusy.h"
-#include "main/FileKinds.h"
 #include "main/SplitTags.h"
 #include "main/TextUtil.h"
 #include "main/UrlRules.h"
@@ -236,36 +235,6 @@ void TMainForm::Fetch(const std::string& url, bool startPage) {
     ~DropBody() { file.reset(); }
   } drop{m_bodyFile};
   HttpClient1.Get(url);
-}
-
-TBodySink* TMainForm::StreamedBody() {
-  m_bodyFile.reset();
-  // Only a picture or an archive is ever saved; any other body is a page, held in memory.
-  const std::optional<FileKind> kind =
-      KindOfExtension(LowerCase(SplitName(NameOf(CurrentUrl)).ext));
-  if (!kind || *kind == FileKind::Html) return nullptr;
-  // The archive library takes a body whole, so one to be packed is held in memory.
-  if (Compress) {
-    HttpClient1.BodyLimit = -1;
-    return nullptr;
-  }
-  m_freeBeforeBody = FreeSpaceQuery ? FreeSpaceQuery() : 0;
-  const std::int64_t length = HttpClient1.ContentLength;
-  const bool room = length <= 0 || static_cast<std::uint64_t>(length) <= m_freeBeforeBody;
-  m_bodyFile = std::make_unique<TBodyFile>(m_form.DirectoryEdit.Text, room);
-  // A file that is parsed as well (the start page, a name with ".htm" in it) keeps its first
-  // part in memory for that.
-  if (m_parsesBody || Contains(CurrentUrl, ".htm")) {
-    m_bodyFile->CopyTo(&HttpClient1.Body, static_cast<std::size_t>(kMaxPageBytes));
-  }
-  if (room && m_bodyFile->TempPath().empty()) {
-    // No file can be made in the save directory: the body is held whole, and the save step
-    // reports the failure as it always has.
-    m_bodyFile.reset();
-    HttpClient1.BodyLimit = -1;
-    return nullptr;
-  }
-  return m_bodyFile.get();
 }
 
 namespace {
