@@ -26,6 +26,8 @@ void TMainForm::SetParallelTransfers(int n) {
 
 void TMainForm::SetFetchAheadActive(bool active) {
   m_aheadActive = active;
+  // Transfers ahead advance between the client's wait slices: shorter slices keep them moving.
+  HttpClient1.WaitSliceMs = active && m_parallel > 1 ? 1 : TSockClient::kWaitSliceMs;
   m_ahead.Clear();
   m_aheadNameTests.clear();
 }

@@ -1,4 +1,4 @@
-// The socket client's operations. Each wait is a loop of at most kWaitSliceMs poll slices that
+// The socket client's operations. Each wait is a loop of at most WaitSliceMs poll slices that
 // checks the time-out and pumps the user interface on every pass, so the caller blocks while
 // handlers, the Abort button and the timer keep running. Cancellation (by a handler or by the
 // time-out) is a flag the loops test; each I/O operation turns it into its own EAbortError.
@@ -209,7 +209,7 @@ void TSockClient::Connect() {
       if (Connected || TimedOut || Canceled || !LastEventOk) break;
       Pump();
       if (TimedOut || Canceled) break;
-      code = m_stream->PollConnect(kWaitSliceMs);
+      code = m_stream->PollConnect(WaitSliceMs);
     }
   }
   if (TimedOut || Canceled || !LastEventOk) {
@@ -263,7 +263,7 @@ std::int64_t TSockClient::SendSome(const char* bytes, std::size_t count, bool pu
       }
     } else {
       CheckSocketError(static_cast<int>(-n));
-      m_stream->WaitWritable(kWaitSliceMs);
+      m_stream->WaitWritable(WaitSliceMs);
       m_timer.Poll();
     }
     if (pumping) ProcessMessages();
@@ -345,7 +345,7 @@ std::string TSockClient::ReadLn() {
       LastErrorCode = static_cast<int>(-n);
       if (LastErrorCode == kWsaNotConnected) return {};
       CheckSocketError(LastErrorCode);
-      m_stream->WaitReadable(kWaitSliceMs);
+      m_stream->WaitReadable(WaitSliceMs);
     }
     Pump();
     if (Canceled) break;
@@ -371,7 +371,7 @@ bool TSockClient::CaptureStep(char* target, std::size_t want, Consume&& consume)
     LastErrorCode = static_cast<int>(-n);
     if (LastErrorCode == kWsaNotConnected) return false;
     CheckSocketError(LastErrorCode);
-    m_stream->WaitReadable(kWaitSliceMs);
+    m_stream->WaitReadable(WaitSliceMs);
   }
   Pump();
   return true;

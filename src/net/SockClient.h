@@ -57,6 +57,8 @@ class TSockClient {
   TNotifyEvent OnPacketSent;   // after each successful send of SendFile
   // Called on every pass of a waiting loop: other work (transfers fetched ahead) advances here.
   std::function<void()> OnWaitPass;
+  // Length of one wait slice (kWaitSliceMs); shorter while other work advances between slices.
+  int WaitSliceMs = kWaitSliceMs;
 
   // Public state.
   bool Connected = false;
