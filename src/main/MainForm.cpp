@@ -500,7 +500,8 @@ NameCharset TMainForm::CharsetOf(std::string_view pageUrl) const {
 }
 
 void TMainForm::HttpClient1PacketRecvd() {
-  m_form.Progress = {true, HttpClient1.BytesReceived, HttpClient1.ContentLength};
+  m_form.Progress = {true, HttpClient1.BytesReceived, HttpClient1.ContentLength,
+                     m_ahead.BusyCount()};
   m_form.SetStatusText(NameOf(CurrentUrl) + "  ( " + std::to_string(HttpClient1.BytesReceived) +
                        " / " + std::to_string(HttpClient1.ContentLength) + " )");
 }
