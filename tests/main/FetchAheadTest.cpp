@@ -140,7 +140,7 @@ TEST_F(FetchAhead, TheNextEntriesAreAskedForWhileTheFirstIsHandled) {
       if (looked || !FileExists(saveDir + "\\a.jpg")) return;
       looked = true;
       // The server answers one connection at a time; give it the time to reach the queued ones.
-      for (int i = 0; i < 200; ++i) {
+      for (int i = 0; i < 2000; ++i) {
         int done = 0;
         for (const auto& [p, h] : base) done += Hits(p) > h;
         if (done >= c.n - 1) break;
