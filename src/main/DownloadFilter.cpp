@@ -118,6 +118,54 @@ std::string TMainForm::SaveBody(std::string_view body, std::string_view path) {
   }
 }
 
+TBodySink* TMainForm::StreamedBody() {
+  m_bodyFile.reset();
+  // Only a picture or an archive is ever saved; any other body is a page, held in memory.
+  const std::optional<FileKind> kind =
+      KindOfExtension(LowerCase(SplitName(NameOf(CurrentUrl)).ext));
+  if (!kind || *kind == FileKind::Html) return nullptr;
+  // The archive library takes a body whole, so one to be packed is held in memory.
+  if (Compress) {
+    HttpClient1.BodyLimit = -1;
+    return nullptr;
+  }
+  m_freeBeforeBody = FreeSpaceQuery ? FreeSpaceQuery() : 0;
+  const std::int64_t length = HttpClient1.ContentLength;
+  const bool room = length <= 0 || static_cast<std::uint64_t>(length) <= m_freeBeforeBody;
+  m_bodyFile = std::make_unique<TBodyFile>(m_form.DirectoryEdit.Text, room);
+  // A file that is parsed as well (the start page, a name with ".htm" in it) keeps its first
+  // part in memory for that.
+  if (m_parsesBody || Contains(CurrentUrl, ".htm")) {
+    m_bodyFile->CopyTo(&HttpClient1.Body, static_cast<std::size_t>(kMaxPageBytes));
+  }
+  if (room && m_bodyFile->TempPath().empty()) {
+    // No file can be made in the save directory: the body is held whole, and the save step
+    // reports the failure as it always has.
+    m_bodyFile.reset();
+    HttpClient1.BodyLimit = -1;
+    return nullptr;
+  }
+  return m_bodyFile.get();
+}
+
+std::string TMainForm::SaveStreamed(std::string_view path) {
+  TBodyFile& file = *m_bodyFile;
+  // The free space is the one seen before the body took its share of it.
+  if ((HttpClient1.ContentLength > 0 &&
+       static_cast<std::uint64_t>(HttpClient1.ContentLength) > m_freeBeforeBody) ||
+      file.DiskFull()) {
+    Aborted = true;
+    ShowMessageBox(Sjis("ディスクがいっぱいで書き込めません。"), MsgDlgType::mtWarning, 0,
+                   mbOKOnly);
+    return std::string();
+  }
+  std::string written = file.Commit(path);
+  if (written.empty()) {
+    throw std::runtime_error(Sjis("ファイル ") + std::string(path) + Sjis(" を作成できません"));
+  }
+  return written;
+}
+
 bool TMainForm::PackBody(std::string_view body, std::string_view name) {
   // An archive's entry names are CP932: a character it cannot hold becomes "_".
   TArchive::PackResult r =

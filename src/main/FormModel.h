@@ -23,6 +23,8 @@ struct TransferProgress {
   bool Active = false;
   std::int64_t Received = 0;
   std::int64_t Total = 0;
+  // Transfers fetched ahead of the one shown that are still under way (0 one at a time).
+  int Ahead = 0;
   bool operator==(const TransferProgress&) const = default;
 };
 

@@ -76,6 +76,9 @@ TMainForm::TMainForm(TFormModel& form, Dialogs& dialogs, Options options)
   HttpClient1.OnAboutToSend = [this](THttpClient&) { HttpClient1AboutToSend(); };
   HttpClient1.OnSuccess = [this](CmdType cmd) { HttpClient1Success(cmd); };
   HttpClient1.OnFailure = [this](CmdType cmd) { HttpClient1Failure(cmd); };
+  HttpClient1.OnBodySink = [this](THttpClient&) { return StreamedBody(); };
+  HttpClient1.OnReadyStream = [this](THttpClient&) { return ReadyStream(); };
+  HttpClient1.OnWaitPass = [this] { PollFetchAhead(); };
 }
 
 TMainForm::~TMainForm() = default;
@@ -115,6 +118,7 @@ void TMainForm::FormCreate() {
     IniFileName = JoinPath(ExecutableDirectory(), "ToraVin.ini");
   }
   StartDir = CurrentDirectory();
+  m_parallel = TRunOptions::Load(TRunOptions::FileBeside(IniFileName)).Parallel;
   m_settings = std::make_unique<TToraVinIniList>(&m_form.BodyMemo);
   m_settings->MemoName = [this](std::string_view url, std::string_view referer) {
     return ReadableName(FileNamePart(url), CharsetOf(referer));
@@ -168,6 +172,10 @@ void TMainForm::FormDestroy() {
   s.TargetDir = m_form.DirectoryEdit.Text;
   s.UseLha = m_form.UseLhaCheckBox.Checked;
   s.LhaName = m_form.LhaFileEdit.Text;
+  const std::string optionsFile = TRunOptions::FileBeside(IniFileName);
+  if (m_parallel != TRunOptions::kDefaultParallel || FileExists(optionsFile)) {
+    TRunOptions{m_parallel}.Save(optionsFile);
+  }
   try {
     if (s.SaveSettings(IniFileName) == TToraVinIniList::SaveResult::DiskFull) {
       ShowMessageBox(DiskFullSettingsText(), MsgDlgType::mtWarning, 0, mbOKOnly);
@@ -221,12 +229,19 @@ void TMainForm::PrepareTransfer() {
   HttpClient1.ReportLevel = 2;
 }
 
-void TMainForm::Fetch(const std::string& url) {
+void TMainForm::Fetch(const std::string& url, bool startPage) {
   // A transfer starts from an empty reply, so that a Get that raises before any byte arrived
   // never leaves the previous page's body or header behind for link extraction.
   HttpClient1.Body.clear();
   HttpClient1.Header.clear();
   HttpClient1.ReplyCode = 0;
+  HttpClient1.BodyLimit = kMaxPageBytes;
+  m_parsesBody = startPage;
+  // A body file the success handler did not take is removed however the transfer ends.
+  struct DropBody {
+    std::unique_ptr<TBodyFile>& file;
+    ~DropBody() { file.reset(); }
+  } drop{m_bodyFile};
   HttpClient1.Get(url);
 }
 
@@ -301,7 +316,7 @@ void TMainForm::DownLoadButtonClick() {
 
   CurrentReferer.clear();
   try {
-    Fetch(CurrentUrl);
+    Fetch(CurrentUrl, true);
   } catch (const std::exception&) {
     Aborted = true;
     if (!HttpClient1.LastFailureText.empty()) m_form.SetStatusText(HttpClient1.LastFailureText);
@@ -339,6 +354,7 @@ void TMainForm::DownLoadAbortButtonClick() {
 
 void TMainForm::AbortDownLoad() {
   Aborted = true;
+  m_ahead.Clear();
   m_form.Progress = {};
   if (HttpClient1.Connected) HttpClient1.Disconnect();
   ShowIdleButtons();
@@ -371,6 +387,7 @@ void TMainForm::RunWorkList() {
       c->Enabled = true;
     }
     Archive.EndPacking();
+    SetFetchAheadActive(false);
     if (HttpClient1.Connected) HttpClient1.Disconnect();
     f.Progress = {};
   };
@@ -397,6 +414,7 @@ void TMainForm::RunWorkList() {
 
     f.DownLoadButton.Enabled = false;
     const std::string base = BaseUrl(f.AddressEdit.Text);
+    SetFetchAheadActive(true);
     while (s.Count() > 0 && !Aborted) {
       const TDownLoadUnit& unit = s.Item(0);
       CurrentUrl = IsAbsoluteLink(unit.Url) ? unit.Url : base + unit.Url;
@@ -493,7 +511,8 @@ NameCharset TMainForm::CharsetOf(std::string_view pageUrl) const {
 }
 
 void TMainForm::HttpClient1PacketRecvd() {
-  m_form.Progress = {true, HttpClient1.BytesReceived, HttpClient1.ContentLength};
+  m_form.Progress = {true, HttpClient1.BytesReceived, HttpClient1.ContentLength,
+                     m_ahead.BusyCount()};
   m_form.SetStatusText(NameOf(CurrentUrl) + "  ( " + std::to_string(HttpClient1.BytesReceived) +
                        " / " + std::to_string(HttpClient1.ContentLength) + " )");
 }
@@ -519,6 +538,8 @@ void TMainForm::HttpClient1Success(CmdType) {
     bool packed = false;
     if (Compress) {
       packed = PackBody(HttpClient1.Body, name);
+    } else if (m_bodyFile) {
+      SaveStreamed(TargetPath(name));
     } else {
       SaveBody(HttpClient1.Body, TargetPath(name));
     }
@@ -554,11 +575,13 @@ void TMainForm::HttpClient1Failure(CmdType cmd) {
   if (s.Count() > 0) Pause(m_options.timings.pauseAfterFailureMs, false);
 }
 
-void TMainForm::HttpClient1AboutToSend() {
-  TExStringList& h = HttpClient1.RequestHeaders;
+void TMainForm::HttpClient1AboutToSend() { EditRequestHeaders(HttpClient1, CurrentReferer); }
+
+void TMainForm::EditRequestHeaders(THttpClient& client, std::string_view referer) {
+  TExStringList& h = client.RequestHeaders;
   // The address of an HTTPS page does not leave the encrypted connection for a plain one.
-  const bool keepsSecret = IsHttpsUrl(CurrentReferer) && !HttpClient1.Secure();
-  h.SetKeyValue("Referer", keepsSecret ? "" : CurrentReferer);
+  const bool keepsSecret = IsHttpsUrl(referer) && !client.Secure();
+  h.SetKeyValue("Referer", keepsSecret ? "" : std::string(referer));
   h.SetKeyValue("If-Modified-Since", "");
   h.SetKeyValue("If-None-Match", "");
   h.SetKeyValue("Content-Type", "");

@@ -17,8 +17,11 @@
 #include <vector>
 
 #include "archive/Archive.h"
+#include "main/BodyFile.h"
+#include "main/FetchAhead.h"
 #include "main/FormModel.h"
 #include "main/ReadableName.h"
+#include "main/RunOptions.h"
 #include "net/HttpClient.h"
 #include "platform/Dialogs.h"
 #include "platform/Timings.h"
@@ -99,6 +102,12 @@ class TMainForm {
   // and the entry removed) or the file cannot be created or written (the run is aborted, the
   // entry kept, SaveFailed set). Either is told in a box; no partial file is left.
   std::string SaveBody(std::string_view body, std::string_view path);
+  // Saves the body that arrived into a temporary file under the first free name of `path`, with
+  // the same outcomes as SaveBody.
+  std::string SaveStreamed(std::string_view path);
+  // A page (a body that is parsed) is held in memory up to this many bytes; the rest is not read.
+  // Files that are saved go to the disk as they arrive and are not bounded.
+  static constexpr std::int64_t kMaxPageBytes = std::int64_t{64} << 20;
   // Packs the body into the run's archive as `name` (numbered when the archive holds that name)
   // once the library is free; when it stays busy or refuses the body, saves it unpacked instead,
   // so that no fetched file is lost. Returns whether it went into the archive.
@@ -113,6 +122,14 @@ class TMainForm {
   // Runs a handler as the application does: an exception that leaves it is shown in the error box
   // and the program goes on.
   void Guarded(const std::function<void()>& handler);
+
+  // Transfers at once (1-8): the run's own and those fetched ahead of it. Kept in the options file
+  // beside the settings file; 1 is one file after the other.
+  int ParallelTransfers() const { return m_parallel; }
+  void SetParallelTransfers(int n);
+  // The request edits of every crawl request (Referer, Accept, ...), for `client` fetching on
+  // behalf of an entry linked from `referer`.
+  static void EditRequestHeaders(THttpClient& client, std::string_view referer);
 
   // A Download or Continue click is being handled: a run is active, and every way into another
   // run is closed until it returns.
@@ -147,8 +164,19 @@ class TMainForm {
   void PrepareTransfer();
   // The idle state of the run buttons after a run or an abort.
   void ShowIdleButtons();
-  // Fetches `url` with a clean reply state; exceptions out of the client pass on.
-  void Fetch(const std::string& url);
+  // Fetches `url` with a clean reply state; exceptions out of the client pass on. The start page
+  // is always parsed, so its body stays in memory.
+  void Fetch(const std::string& url, bool startPage = false);
+  // The sink for the body of the reply that just arrived: a temporary file when the body is a file
+  // to be saved, null when it stays in memory.
+  TBodySink* StreamedBody();
+  // Fetch-ahead: starts transfers for the entries after the one in hand and advances them; called
+  // from the client's waits. ReadyStream gives the client an entry's transfer at its turn.
+  void PollFetchAhead();
+  void AdvanceFetchAhead();
+  std::unique_ptr<TByteStream> ReadyStream();
+  bool PassesNameTestAhead(const std::string& url, const std::string& referer);
+  void SetFetchAheadActive(bool active);
   std::string TargetPath(std::string_view name) const;
   // Decodes an encoded page into its line list; false when no link may be taken from it.
   bool DecodePage(std::string_view page, std::vector<std::string>& lines);
@@ -166,6 +194,16 @@ class TMainForm {
   NameCharset m_nameCharset = NameCharset::Unknown;
   // The entry that was in flight when AbortForExit was called.
   std::optional<TDownLoadUnit> m_keptForExit;
+  // The body of the transfer under way, when it goes to the disk; the free space seen before it.
+  std::unique_ptr<TBodyFile> m_bodyFile;
+  std::uint64_t m_freeBeforeBody = 0;
+  bool m_parsesBody = false;
+  // Transfers fetched ahead of the run, and their bound.
+  TFetchAhead m_ahead;
+  int m_parallel = TRunOptions::kDefaultParallel;
+  bool m_aheadActive = false;
+  bool m_inAheadPoll = false;
+  std::unordered_map<std::string, bool> m_aheadNameTests;
   void RestoreKeptEntry();
 };
 

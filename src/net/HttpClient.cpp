@@ -4,6 +4,7 @@
 // a large body is received without repeated growth.
 #include "net/HttpClient.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -259,9 +260,10 @@ void THttpClient::Unlink(const std::string& url, const std::string& target) {
 // --- one command ---
 
 void THttpClient::ReserveBody() {
-  if (ContentLength <= 0 || ContentLength > kMaxBodyReserve) return;
+  std::int64_t room = BodyLimit >= 0 ? std::min(ContentLength, BodyLimit) : ContentLength;
+  if (room <= 0 || room > kMaxBodyReserve) return;
   try {
-    Body.reserve(static_cast<std::size_t>(ContentLength));
+    Body.reserve(static_cast<std::size_t>(room));
     AdviseHugePages(Body.data(), Body.capacity());
   } catch (const std::exception&) {
     // A length the machine cannot hold is only a hint; the body grows as it arrives.
@@ -292,9 +294,15 @@ void THttpClient::RunCommand() {
       ReadReplyHeader();
       if (InputFileMode) {
         CaptureFile(Body);
+      } else if (TBodySink* sink = ReplyCode < 299 && OnBodySink ? OnBodySink(*this) : nullptr) {
+        CaptureSink(*sink);
       } else {
         ReserveBody();
-        CaptureString(Body);
+        CaptureString(Body, BodyLimit);
+        // The last block may reach past the limit; what is kept ends at it.
+        if (BodyLimit >= 0 && Body.size() > static_cast<std::size_t>(BodyLimit)) {
+          Body.resize(static_cast<std::size_t>(BodyLimit));
+        }
       }
       if (ReplyCode < 299) {
         if (OnSuccess) OnSuccess(CurrentCmd);
@@ -405,6 +413,13 @@ std::string THttpClient::ResolveLocation(const std::string& location) const {
 }
 
 std::unique_ptr<TByteStream> THttpClient::NewStream() {
+  if (OnReadyStream) {
+    if (std::unique_ptr<TByteStream> ready = OnReadyStream(*this)) return ready;
+  }
+  return NewConnection();
+}
+
+std::unique_ptr<TByteStream> THttpClient::NewConnection() {
   std::unique_ptr<TByteStream> stream = TSockClient::NewStream();
   if (!m_secure) return stream;
   std::string tunnel = Proxy.empty() ? "" : Host + ":" + std::to_string(Port);
@@ -455,9 +470,9 @@ void THttpClient::BuildRequestHeaders() {
   }
 }
 
-void THttpClient::SendRequest() {
-  // One send for the whole block. A line break or zero byte inside a line (a value taken from a
-  // page) would end the line early and smuggle in headers of its own, so such bytes are dropped.
+std::string THttpClient::RequestBlock() const {
+  // A line break or zero byte inside a line (a value taken from a page) would end the line early
+  // and smuggle in headers of its own, so such bytes are dropped.
   std::string block;
   for (const std::string& line : RequestHeaders.Lines()) {
     for (char c : line) {
@@ -466,7 +481,12 @@ void THttpClient::SendRequest() {
     block += "\r\n";
   }
   block += "\r\n";
-  Write(block);
+  return block;
+}
+
+void THttpClient::SendRequest() {
+  // One send for the whole block.
+  Write(RequestBlock());
   if (AnnouncesBody(CurrentCmd)) {
     // Every body that Content-Length announced is sent, whole and binary-safe.
     if (OutputFileMode) {

@@ -69,6 +69,15 @@ class THttpClient : public TSockClient {
   TResultEvent OnFailure;       // reply code 299 and above 302, or a redirect not followed
   THandlerEvent OnRedirect;     // a redirect is about to be followed; Handled ends the command
   THttpEvent OnAuthenticationNeeded;  // reply code 401
+  // The header of a reply below 299 has arrived: the sink its body goes to instead of Body, or
+  // null to hold it in Body. The sink must live until the command returns.
+  std::function<TBodySink*(THttpClient& sender)> OnBodySink;
+  // The connection for the request just built (RequestHeaders is final): a stream that already
+  // carries this exchange (fetched ahead), or null for a new connection.
+  std::function<std::unique_ptr<TByteStream>(THttpClient& sender)> OnReadyStream;
+  // A body held in Body ends after this many bytes (-1: no bound); reading stops at the first
+  // block that reaches it, and the rest is not read.
+  std::int64_t BodyLimit = -1;
 
   // Public state.
   TExStringList RequestHeaders;
@@ -106,6 +115,10 @@ class THttpClient : public TSockClient {
   virtual void BuildRequestHeaders();
   virtual void ReadReplyHeader();
   virtual void SendRequest();
+  // The request block SendRequest sends first: RequestHeaders, a line each, and a blank line.
+  std::string RequestBlock() const;
+  // A new, unconnected stream for the current request (TLS for "https"); ignores OnReadyStream.
+  std::unique_ptr<TByteStream> NewConnection();
 
   // The absolute URL a Location value leads to from the current request: absolute values stay,
   // "//host/.." takes the request's scheme, "/path" keeps scheme, host and port, other relative

@@ -1,4 +1,4 @@
-// The socket client's operations. Each wait is a loop of at most kWaitSliceMs poll slices that
+// The socket client's operations. Each wait is a loop of at most WaitSliceMs poll slices that
 // checks the time-out and pumps the user interface on every pass, so the caller blocks while
 // handlers, the Abort button and the timer keep running. Cancellation (by a handler or by the
 // time-out) is a flag the loops test; each I/O operation turns it into its own EAbortError.
@@ -98,6 +98,7 @@ void TSockClient::CheckSocketError(int code, int tolerated) {
 
 void TSockClient::Pump() {
   m_timer.Poll();
+  if (OnWaitPass) OnWaitPass();
   ProcessMessages();
 }
 
@@ -215,7 +216,7 @@ void TSockClient::Connect() {
       if (Connected || TimedOut || Canceled || !LastEventOk) break;
       Pump();
       if (TimedOut || Canceled) break;
-      code = m_stream->PollConnect(kWaitSliceMs);
+      code = m_stream->PollConnect(WaitSliceMs);
     }
   }
   if (TimedOut || Canceled || !LastEventOk) {
@@ -273,7 +274,7 @@ std::int64_t TSockClient::SendSome(const char* bytes, std::size_t count, bool pu
       }
     } else {
       CheckSocketError(static_cast<int>(-n));
-      m_stream->WaitWritable(kWaitSliceMs);
+      m_stream->WaitWritable(WaitSliceMs);
       m_timer.Poll();
     }
     if (pumping) ProcessMessages();
@@ -355,7 +356,7 @@ std::string TSockClient::ReadLn() {
       LastErrorCode = static_cast<int>(-n);
       if (LastErrorCode == kWsaNotConnected) return {};
       CheckSocketError(LastErrorCode);
-      m_stream->WaitReadable(kWaitSliceMs);
+      m_stream->WaitReadable(WaitSliceMs);
     }
     Pump();
     if (Canceled) break;
@@ -381,7 +382,7 @@ bool TSockClient::CaptureStep(char* target, std::size_t want, Consume&& consume)
     LastErrorCode = static_cast<int>(-n);
     if (LastErrorCode == kWsaNotConnected) return false;
     CheckSocketError(LastErrorCode);
-    m_stream->WaitReadable(kWaitSliceMs);
+    m_stream->WaitReadable(WaitSliceMs);
   }
   Pump();
   return true;
@@ -449,6 +450,22 @@ void TSockClient::CaptureFile(const std::string& fileName) {
   }
   if (std::fclose(file.release()) != 0) {
     throw std::runtime_error("Cannot write file \"" + fileName + "\"");
+  }
+  if (Canceled) {
+    Canceled = false;
+    throw EAbortError("Socket capture aborted");
+  }
+}
+
+void TSockClient::CaptureSink(TBodySink& sink) {
+  ReportStatus(8, "Capture Sink");
+  BytesReceived = 0;
+  TimerOn();
+  ScopeExit off([this] { TimerOff(); });
+  char* buf = m_ioBuffer.data();
+  while (!Canceled) {
+    bool more = CaptureStep(buf, kIoBufferSize, [&](std::size_t n) { sink.Write(buf, n); });
+    if (!more) break;
   }
   if (Canceled) {
     Canceled = false;

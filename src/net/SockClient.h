@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "net/BodySink.h"
 #include "net/ByteStream.h"
 #include "net/HostLookup.h"
 #include "net/SockError.h"
@@ -54,6 +55,10 @@ class TSockClient {
   TOnStatus OnStatus;
   TNotifyEvent OnPacketRecvd;  // after each received block of a capture
   TNotifyEvent OnPacketSent;   // after each successful send of SendFile
+  // Called on every pass of a waiting loop: other work (transfers fetched ahead) advances here.
+  std::function<void()> OnWaitPass;
+  // Length of one wait slice (kWaitSliceMs); shorter while other work advances between slices.
+  int WaitSliceMs = kWaitSliceMs;
 
   // Public state.
   bool Connected = false;
@@ -101,6 +106,8 @@ class TSockClient {
   void CaptureString(std::string& text, std::int64_t maximum = -1);
   // Receives into a new file (CP932 path) until the connection ends.
   void CaptureFile(const std::string& fileName);
+  // Hands every block to `sink` until the connection ends.
+  void CaptureSink(TBodySink& sink);
   bool DataAvailable();
 
   // The status text of a socket error code: "" for 0, "<code>:<text>" or "Unknown Error No. <n>".

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "platform/Cp932.h"
 #include "platform/FileSystem.h"
@@ -19,6 +20,7 @@ void CrawlFixture::SetUp() {
   saveDir = tmp.File("save");
   ASSERT_EQ(mkdir(saveDir.c_str(), 0777), 0);
   iniFile = tmp.File("ToraVin.ini");
+  if (const char* n = std::getenv("TORAVIN_CRAWL_PARALLEL")) parallel = std::atoi(n);
   server.SetRouter([this](const std::string& request) { return Route(request); });
   Restart();
 }
@@ -40,6 +42,7 @@ void CrawlFixture::Restart() {
   options.librarySearch = LibrarySearch{{ExecutableDirectory()}, false};
   mf = std::make_unique<TMainForm>(*form, dialogs, options);
   mf->FormCreate();
+  mf->SetParallelTransfers(parallel);
   form->DirectoryEdit.Text = saveDir;
 }
 

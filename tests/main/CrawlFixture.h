@@ -48,6 +48,10 @@ class CrawlFixture : public ::testing::Test {
   TToraVinIniList& S() { return mf->Settings(); }
   std::string Url(const std::string& path) const { return server.Url(path); }
 
+  // Transfers at once for the run: TORAVIN_CRAWL_PARALLEL, else 1 (one file after the other). The
+  // crawl suite runs at 1 and at 4 and must see the same outcome.
+  int parallel = 1;
+
   TempDir tmp;
   Timings timings = Timings::NoPauses();  // taken by Restart
   std::string saveDir;

@@ -232,7 +232,10 @@ TEST_F(CrawlRun, AbortDuringATransferKeepsThePendingEntries) {
   EXPECT_TRUE(pressed);
   EXPECT_EQ(Boxes().back(), "ダウンロードを中断しました。");
   EXPECT_EQ(form->StatusText(), "");
-  EXPECT_EQ(Hits("/next.jpg"), 0);
+  // With transfers ahead the next entry may have been asked for; it is neither saved nor dropped.
+  if (parallel == 1) {
+    EXPECT_EQ(Hits("/next.jpg"), 0);
+  }
   EXPECT_TRUE(SavedFiles().empty());
   // The cut transfer went through the retry rule: both entries are still pending.
   EXPECT_EQ(Pending(), (Strings{"next.jpg", "slow.jpg"}));
@@ -458,8 +461,11 @@ TEST_F(CrawlRun, AbortDuringAStalledHandshakeEndsTheRunAtOnce) {
   // shows: the given-up connection is not reported as a failure.
   EXPECT_FALSE(mf->HttpClient1.TimedOut);
   EXPECT_EQ(Boxes(), Strings{"ダウンロードを中断しました。"});
-  EXPECT_EQ(Hits("/next.jpg"), 0);
+  if (parallel == 1) {
+    EXPECT_EQ(Hits("/next.jpg"), 0);
+  }
   EXPECT_TRUE(SavedFiles().empty());
+  EXPECT_EQ(Pending(), (Strings{"next.jpg", stalled}));
   EXPECT_TRUE(form->DownLoadButton.Visible && form->DownLoadButton.Enabled);
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "net/AheadStream.h"
 #include "net/MemoryStream.h"
 #include "support/TempDir.h"
 
@@ -549,6 +550,82 @@ TEST(HttpClient, BodiesBeyondTwoGibibytesAreCountedIn64Bits) {
   EXPECT_EQ(http.ContentLength, total);
   EXPECT_EQ(http.BytesReceived, total);
   EXPECT_EQ(lastSeen, total);
+}
+
+struct StringSink : TBodySink {
+  std::string bytes;
+  void Write(const char* b, std::size_t n) override { bytes.append(b, n); }
+};
+
+TEST(HttpClient, SuccessBodyGoesToTheSinkAtEveryCut) {
+  const std::string body(200000, 'x');
+  for (std::size_t chunk : {std::size_t{1}, std::size_t{7}, std::size_t{65536}}) {
+    SCOPED_TRACE(chunk);
+    MemHttp m;
+    m.peer->chunk = chunk;
+    StringSink sink;
+    std::vector<int> asked;
+    m.http.OnBodySink = [&](THttpClient& c) -> TBodySink* {
+      asked.push_back(c.ReplyCode);
+      return &sink;
+    };
+    m.Reply("HTTP/1.0 302 Found\r\nLocation: /b\r\n\r\nmoved");
+    m.Reply(Ok(chunk == 1 ? body.substr(0, 3000) : body));
+    m.http.Get("http://h/a");
+    const std::string expected = chunk == 1 ? body.substr(0, 3000) : body;
+    EXPECT_EQ(asked, std::vector<int>{200});  // the redirect's body stays in memory
+    EXPECT_EQ(sink.bytes, expected);
+    EXPECT_EQ(m.http.Body, "");
+    EXPECT_EQ(m.http.BytesReceived, static_cast<std::int64_t>(expected.size()));
+  }
+}
+
+TEST(HttpClient, BodyHeldInMemoryEndsAtTheLimit) {
+  struct Case {
+    std::int64_t limit;
+    std::string expected;
+  };
+  const Case cases[] = {{-1, "0123456789"}, {4, "0123"}, {0, ""}, {10, "0123456789"}};
+  for (const Case& c : cases) {
+    MemHttp m;
+    m.peer->chunk = 3;
+    m.Reply(Ok("0123456789"));
+    m.http.BodyLimit = c.limit;
+    m.http.Get("http://h/a");
+    EXPECT_EQ(m.http.Body, c.expected) << c.limit;
+    EXPECT_EQ(m.http.ContentLength, 10);
+  }
+}
+
+// A reply fetched ahead and handed over (part of it received, the rest still on the connection)
+// is handled with the same events, body and counters as when the client fetches it itself.
+TEST(HttpClient, ReplyHandedOverFromAheadIsHandledLikeItsOwn) {
+  const std::string reply = Ok(std::string(150000, 'r'), "Content-Type: image/jpeg\r\n");
+  for (std::size_t split : {std::size_t{0}, std::size_t{10}, std::size_t{70000}, reply.size()}) {
+    SCOPED_TRACE(split);
+    MemHttp own;
+    own.Reply(reply);
+    own.http.Get("http://h/a.jpg");
+
+    MemHttp ahead;
+    auto rest = std::make_shared<TMemoryPeer>();
+    rest->replies.push_back(reply.substr(split));
+    int handed = 0;
+    ahead.http.OnReadyStream = [&](THttpClient& c) -> std::unique_ptr<TByteStream> {
+      ++handed;
+      EXPECT_EQ(c.RequestBlock(), own.Sent());
+      auto live = std::make_unique<TMemoryStream>(rest);
+      live->Connect(0, 0);
+      return std::make_unique<TAheadStream>(reply.substr(0, split), std::move(live), 0);
+    };
+    ahead.http.Get("http://h/a.jpg");
+    EXPECT_EQ(handed, 1);
+    EXPECT_EQ(ahead.events, own.events);
+    EXPECT_EQ(ahead.http.Body, own.http.Body);
+    EXPECT_EQ(ahead.http.Header, own.http.Header);
+    EXPECT_EQ(ahead.http.BytesReceived, own.http.BytesReceived);
+    EXPECT_EQ(ahead.peer->connects, 0);  // no connection of its own
+  }
 }
 
 }  // namespace

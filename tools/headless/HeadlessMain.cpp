@@ -19,8 +19,10 @@ constexpr int kExitNotComplete = 1;
 constexpr int kExitUsage = 2;
 
 int Usage() {
-  std::fputs("usage: toravin-headless --ini FILE [--continue] [--no-pauses] [--answer yes|no]\n",
-             stderr);
+  std::fputs(
+      "usage: toravin-headless --ini FILE [--continue] [--no-pauses] [--answer yes|no]"
+      " [--parallel 1-8]\n",
+      stderr);
   return kExitUsage;
 }
 
@@ -50,6 +52,7 @@ class PrintingDialogs : public RecordingDialogs {
 int main(int argc, char** argv) {
   std::string ini;
   bool resume = false, noPauses = false, yes = true;
+  int parallel = 0;  // 0: as the options file says
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     if (a == "--ini" && i + 1 < argc) {
@@ -58,6 +61,10 @@ int main(int argc, char** argv) {
       resume = true;
     } else if (a == "--no-pauses") {
       noPauses = true;
+    } else if (a == "--parallel" && i + 1 < argc) {
+      std::string v = argv[++i];
+      if (v.size() != 1 || v[0] < '1' || v[0] > '8') return Usage();
+      parallel = v[0] - '0';
     } else if (a == "--answer" && i + 1 < argc) {
       std::string v = argv[++i];
       if (v != "yes" && v != "no") return Usage();
@@ -81,6 +88,9 @@ int main(int argc, char** argv) {
   options.iniFileName = Utf8ToCp932(ini);
   TMainForm mainForm(form, dialogs, options);
   mainForm.Guarded([&] { mainForm.FormCreate(); });
+  // The command line's count holds for this run only; the options file keeps its own.
+  const int keptParallel = mainForm.ParallelTransfers();
+  if (parallel > 0) mainForm.SetParallelTransfers(parallel);
   const size_t before = dialogs.records().size();
   // A button the window would not offer (Continue with nothing pending, or both run buttons
   // after a faulty settings file) is not pressed: the run does not start.
@@ -99,6 +109,7 @@ int main(int argc, char** argv) {
       break;
     }
   }
+  mainForm.SetParallelTransfers(keptParallel);
   mainForm.Guarded([&] { mainForm.FormDestroy(); });
   std::fflush(stdout);
   return complete ? kExitComplete : kExitNotComplete;

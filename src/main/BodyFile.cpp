@@ -1,0 +1,109 @@
+// The temporary file is named "~tv<pid>-<n>.tmp" and created with O_EXCL, so it never takes over
+// a file that is there; the final name is taken with a rename that refuses to replace (or, where
+// the file system cannot do that, a hard link), so a saved file is never overwritten.
+#include "main/BodyFile.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <utility>
+
+#include "main/FileKinds.h"
+#include "platform/FileSystem.h"
+
+namespace toravin {
+namespace {
+
+int g_tempCounter = 0;
+
+// Moves `from` to `to` unless `to` exists: 0, or the errno (EEXIST when the name is taken).
+int MoveWithoutReplacing(const std::string& from, const std::string& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS) return errno;
+  if (::link(from.c_str(), to.c_str()) != 0) return errno;
+  ::unlink(from.c_str());
+  return 0;
+}
+
+}  // namespace
+
+TBodyFile::TBodyFile(std::string_view dir, bool keep) {
+  if (!keep) {
+    m_error = ENOSPC;
+    return;
+  }
+  std::string base(dir);
+  if (base.empty() || base.back() != '\\') base += '\\';
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string path =
+        base + "~tv" + std::to_string(::getpid()) + "-" + std::to_string(++g_tempCounter) + ".tmp";
+    m_fd = ::open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (m_fd >= 0) {
+      m_tempPath = path;
+      return;
+    }
+    if (errno != EEXIST) break;
+  }
+  m_error = errno;
+}
+
+TBodyFile::~TBodyFile() { Remove(); }
+
+bool TBodyFile::DiskFull() const { return m_error == ENOSPC || m_error == EDQUOT; }
+
+void TBodyFile::Remove() {
+  if (m_fd >= 0) ::close(m_fd);
+  m_fd = -1;
+  if (!m_tempPath.empty()) ::unlink(NativePath(m_tempPath).c_str());
+  m_tempPath.clear();
+}
+
+void TBodyFile::Write(const char* bytes, std::size_t size) {
+  if (m_copy && m_copy->size() < m_copyLimit) {
+    m_copy->append(bytes, std::min(size, m_copyLimit - m_copy->size()));
+  }
+  if (!Ok()) return;
+  while (size > 0) {
+    ssize_t n = ::write(m_fd, bytes, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      m_error = n < 0 ? errno : ENOSPC;
+      Remove();  // the space the part took is given back at once
+      return;
+    }
+    bytes += n;
+    size -= static_cast<std::size_t>(n);
+  }
+}
+
+std::string TBodyFile::Commit(std::string_view path) {
+  if (!Ok()) {
+    Remove();
+    return std::string();
+  }
+  if (::close(std::exchange(m_fd, -1)) != 0) {
+    m_error = errno;
+    Remove();
+    return std::string();
+  }
+  const std::string from = NativePath(m_tempPath);
+  std::string candidate(path);
+  for (int n = 1;; ++n) {
+    int error = MoveWithoutReplacing(from, NativePath(candidate));
+    if (error == 0) {
+      m_tempPath.clear();
+      return candidate;
+    }
+    if (error != EEXIST) {
+      m_error = error;
+      Remove();
+      return std::string();
+    }
+    candidate = NumberedName(path, n);
+  }
+}
+
+}  // namespace toravin

@@ -1,0 +1,54 @@
+// TBodyFile: a body on its way to the save directory. It lands in a temporary file created
+// exclusively beside the files it will join, and becomes a saved file only by Commit, which gives
+// it the first free numbered name; every other way out (a cut body, a rejected reply, an abort,
+// an error) removes it. When the body cannot be kept (the disk is full, a write fails) the bytes
+// are counted and dropped, and the failure is kept for the save step to report.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "net/BodySink.h"
+
+namespace toravin {
+
+class TBodyFile : public TBodySink {
+ public:
+  // A temporary file in `dir` (a core path). With `keep` false nothing is written: the body is
+  // only counted (there is no room for it).
+  TBodyFile(std::string_view dir, bool keep);
+  ~TBodyFile() override;
+  TBodyFile(const TBodyFile&) = delete;
+  TBodyFile& operator=(const TBodyFile&) = delete;
+
+  // The temporary file exists and has taken every byte so far.
+  bool Ok() const { return m_fd >= 0 && m_error == 0; }
+  // A write found the disk full.
+  bool DiskFull() const;
+  // The temporary file's core path (empty when it could not be created).
+  const std::string& TempPath() const { return m_tempPath; }
+
+  // Also keeps the first `limit` bytes of the body in `text` (a page that is parsed as well).
+  void CopyTo(std::string* text, std::size_t limit) {
+    m_copy = text;
+    m_copyLimit = limit;
+  }
+
+  void Write(const char* bytes, std::size_t size) override;
+
+  // Gives the file the first free name of `path`, path(1), path(2), ... without ever replacing an
+  // existing file. Returns the name given, or empty when the body could not be kept whole or the
+  // rename failed; the temporary file is gone either way.
+  std::string Commit(std::string_view path);
+
+ private:
+  void Remove();
+  std::string m_tempPath;
+  int m_fd = -1;
+  int m_error = 0;  // errno of the first failure
+  std::string* m_copy = nullptr;
+  std::size_t m_copyLimit = 0;
+};
+
+}  // namespace toravin

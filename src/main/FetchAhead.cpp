@@ -1,0 +1,64 @@
+#include "main/FetchAhead.h"
+
+#include <algorithm>
+
+namespace toravin {
+
+void TFetchAhead::Start(const std::string& url, std::unique_ptr<TAheadTransfer> transfer) {
+  if (Has(url)) return;
+  m_transfers[url] = std::move(transfer);
+  m_order.push_back(url);
+}
+
+void TFetchAhead::KeepOnly(const std::vector<std::string>& urls) {
+  for (auto it = m_transfers.begin(); it != m_transfers.end();) {
+    if (std::find(urls.begin(), urls.end(), it->first) == urls.end()) {
+      m_order.erase(std::remove(m_order.begin(), m_order.end(), it->first), m_order.end());
+      it = m_transfers.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+bool TFetchAhead::Busy(const std::string& url) const {
+  auto it = m_transfers.find(url);
+  return it != m_transfers.end() && it->second->Busy();
+}
+
+int TFetchAhead::BusyCount() const {
+  int busy = 0;
+  for (const auto& [url, t] : m_transfers) busy += t->Busy() ? 1 : 0;
+  return busy;
+}
+
+std::int64_t TFetchAhead::Held() const {
+  std::int64_t held = 0;
+  for (const auto& [url, t] : m_transfers) held += static_cast<std::int64_t>(t->Held());
+  return held;
+}
+
+void TFetchAhead::Poll() {
+  std::int64_t room = m_maxHeld - Held();
+  for (const std::string& url : m_order) {
+    room -= m_transfers[url]->Poll(std::max<std::int64_t>(room, 0));
+  }
+}
+
+std::unique_ptr<TByteStream> TFetchAhead::Take(const std::string& url,
+                                               const std::string& identity) {
+  auto it = m_transfers.find(url);
+  if (it == m_transfers.end()) return nullptr;
+  std::unique_ptr<TAheadTransfer> transfer = std::move(it->second);
+  m_transfers.erase(it);
+  m_order.erase(std::remove(m_order.begin(), m_order.end(), url), m_order.end());
+  if (transfer->Identity() != identity) return nullptr;
+  return transfer->HandOver();
+}
+
+void TFetchAhead::Clear() {
+  m_transfers.clear();
+  m_order.clear();
+}
+
+}  // namespace toravin

@@ -1,0 +1,48 @@
+// TFetchAhead: the transfers the crawl run has started ahead of their turn, by work-list URL. It
+// bounds them (a number of connections, and the reply bytes held in memory across all of them),
+// advances them from the run's waits, and gives an entry's transfer to the client when the
+// entry's turn comes. Entries that are no longer wanted are dropped at once.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "net/AheadTransfer.h"
+
+namespace toravin {
+
+class TFetchAhead {
+ public:
+  // Reply bytes held ahead across all transfers; a reply that would pass it waits for its turn
+  // (its connection is not read until then).
+  static constexpr std::int64_t kMaxHeldBytes = std::int64_t{64} << 20;
+
+  explicit TFetchAhead(std::int64_t maxHeld = kMaxHeldBytes) : m_maxHeld(maxHeld) {}
+
+  bool Has(const std::string& url) const { return m_transfers.count(url) > 0; }
+  // The transfer for `url` still holds a connection.
+  bool Busy(const std::string& url) const;
+  int BusyCount() const;
+  int Count() const { return static_cast<int>(m_transfers.size()); }
+  void Start(const std::string& url, std::unique_ptr<TAheadTransfer> transfer);
+  // Drops every transfer whose URL is not in `urls`.
+  void KeepOnly(const std::vector<std::string>& urls);
+  // Advances every transfer, in the order they were started, within the byte bound.
+  void Poll();
+  // The stream for the exchange `identity` (TAheadTransfer::Identity) of `url`: the transfer's
+  // when it matches and its request went out, else null. The transfer is gone either way.
+  std::unique_ptr<TByteStream> Take(const std::string& url, const std::string& identity);
+  // Stops every transfer at once.
+  void Clear();
+  std::int64_t Held() const;
+
+ private:
+  std::map<std::string, std::unique_ptr<TAheadTransfer>> m_transfers;
+  std::vector<std::string> m_order;  // URLs in the order they were started
+  std::int64_t m_maxHeld;
+};
+
+}  // namespace toravin

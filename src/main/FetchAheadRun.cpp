@@ -1,0 +1,125 @@
+// Fetch-ahead in the crawl run. While the client works on the entry in hand, the next entries of
+// the work list that pass the file-name test are fetched over connections of their own, each
+// with the very request the client would send at the entry's turn. At the turn the client takes
+// the transfer over (when its request is still the same) and handles the reply through its usual
+// events; the work list, the tests and everything the user is told stay in list order.
+#include <algorithm>
+#include <exception>
+#include <utility>
+
+#include "main/MainForm.h"
+#include "main/UrlRules.h"
+
+namespace toravin {
+namespace {
+
+// Entries looked at past the one in hand when choosing what to fetch ahead.
+constexpr int kAheadScan = 256;
+// Entries fetched ahead at most, connections and whole replies together.
+constexpr std::size_t kMaxAhead = 64;
+
+}  // namespace
+
+void TMainForm::SetParallelTransfers(int n) {
+  m_parallel = std::clamp(n, 1, TRunOptions::kMaxParallel);
+}
+
+void TMainForm::SetFetchAheadActive(bool active) {
+  m_aheadActive = active;
+  // Transfers ahead advance between the client's wait slices: shorter slices keep them moving.
+  HttpClient1.WaitSliceMs = active && m_parallel > 1 ? 1 : TSockClient::kWaitSliceMs;
+  m_ahead.Clear();
+  m_aheadNameTests.clear();
+}
+
+bool TMainForm::PassesNameTestAhead(const std::string& url, const std::string& referer) {
+  const NameCharset charset = CharsetOf(referer);
+  std::string key = url;
+  key += '\n';
+  key += std::to_string(static_cast<int>(charset));
+  auto it = m_aheadNameTests.find(key);
+  if (it != m_aheadNameTests.end()) return it->second;
+  // The test reads the name in the charset of the entry's own referrer, as at its turn.
+  const NameCharset kept = std::exchange(m_nameCharset, charset);
+  bool pass = false;
+  try {
+    pass = CheckFileName(url);
+  } catch (const std::exception&) {
+    pass = false;  // the entry meets its error at its own turn
+  }
+  m_nameCharset = kept;
+  m_aheadNameTests.emplace(std::move(key), pass);
+  return pass;
+}
+
+void TMainForm::PollFetchAhead() {
+  if (!m_aheadActive || m_parallel <= 1 || Aborted || m_inAheadPoll) return;
+  m_inAheadPoll = true;
+  struct Leave {
+    bool& flag;
+    ~Leave() { flag = false; }
+  } leave{m_inAheadPoll};
+  try {
+    AdvanceFetchAhead();
+  } catch (const std::exception&) {
+    // Whatever goes wrong ahead is no failure of the transfer in hand: the entries are fetched
+    // at their own turns instead.
+    m_ahead.Clear();
+  }
+}
+
+void TMainForm::AdvanceFetchAhead() {
+  TToraVinIniList& s = *m_settings;
+  const std::string base = BaseUrl(m_form.AddressEdit.Text);
+  // While the client is at work, the first entry is the one in hand.
+  const int first = HttpClient1.InCommand() ? 1 : 0;
+  // The run's own connection is one of the N; a reply that has arrived whole holds none.
+  const int slots = m_parallel - 1;
+  int busy = 0;
+  std::vector<std::string> wanted;
+  std::vector<std::string> referers;
+  for (int i = first; i < s.Count() && i < first + kAheadScan; ++i) {
+    const TDownLoadUnit& unit = s.Item(i);
+    std::string url = NormalizeUrl(IsAbsoluteLink(unit.Url) ? unit.Url : base + unit.Url);
+    if (std::find(wanted.begin(), wanted.end(), url) != wanted.end()) continue;
+    if (!PassesNameTestAhead(url, unit.Referer)) continue;
+    if (!m_ahead.Has(url) && (busy >= slots || wanted.size() >= kMaxAhead)) break;
+    busy += !m_ahead.Has(url) || m_ahead.Busy(url) ? 1 : 0;
+    wanted.push_back(std::move(url));
+    referers.push_back(unit.Referer);
+  }
+  m_ahead.KeepOnly(wanted);
+  for (std::size_t i = 0; i < wanted.size(); ++i) {
+    if (m_ahead.Has(wanted[i])) continue;
+    // The request as the client will build it at the entry's turn.
+    THttpClient probe;
+    probe.Host = HttpClient1.Host;
+    probe.Port = HttpClient1.Port;
+    probe.Proxy = HttpClient1.Proxy;
+    probe.ProxyPort = HttpClient1.ProxyPort;
+    probe.HeaderInfo = HttpClient1.HeaderInfo;
+    probe.StreamFactory = HttpClient1.StreamFactory;
+    probe.Resolver = HttpClient1.Resolver;
+    probe.RequestURL = wanted[i];
+    probe.CurrentCmd = CmdGet;
+    try {
+      probe.ParseURL();
+      probe.BuildRequestHeaders();
+    } catch (const std::exception&) {
+      m_aheadNameTests[wanted[i] + '\n' +
+                       std::to_string(static_cast<int>(CharsetOf(referers[i])))] = false;
+      continue;  // the entry meets its error at its own turn
+    }
+    EditRequestHeaders(probe, referers[i]);
+    m_ahead.Start(wanted[i], std::make_unique<TAheadTransfer>(probe));
+  }
+  m_ahead.Poll();
+  if (m_form.Progress.Active) m_form.Progress.Ahead = m_ahead.BusyCount();
+}
+
+std::unique_ptr<TByteStream> TMainForm::ReadyStream() {
+  if (m_ahead.Count() == 0) return nullptr;
+  return m_ahead.Take(CurrentUrl, TAheadTransfer::Identity(HttpClient1));
+}
+
+}  // namespace toravin

@@ -1,0 +1,63 @@
+#include "net/AheadStream.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "net/SocketErrors.h"
+
+namespace toravin {
+
+TAheadStream::TAheadStream(std::string received, std::unique_ptr<TByteStream> live, int endCode)
+    : m_received(std::move(received)), m_live(std::move(live)), m_endCode(endCode) {}
+
+TAheadStream::~TAheadStream() { TAheadStream::Close(); }
+
+int TAheadStream::Connect(std::uint32_t, std::uint16_t) {
+  m_open = true;
+  return 0;
+}
+
+int TAheadStream::PollConnect(int) { return m_open ? 0 : kWsaNotConnected; }
+
+std::int64_t TAheadStream::Receive(char* buffer, std::size_t size, bool peek) {
+  if (!m_open) return -kWsaNotConnected;
+  if (m_pos < m_received.size()) {
+    std::size_t n = std::min(size, m_received.size() - m_pos);
+    std::memcpy(buffer, m_received.data() + m_pos, n);
+    if (!peek) m_pos += n;
+    if (m_pos == m_received.size()) {
+      std::string().swap(m_received);  // what was held ahead is given back at once
+      m_pos = 0;
+    }
+    return static_cast<std::int64_t>(n);
+  }
+  if (m_live) return m_live->Receive(buffer, size, peek);
+  return m_endCode == 0 ? 0 : -m_endCode;
+}
+
+std::int64_t TAheadStream::Send(const char*, std::size_t size) {
+  // The request went out ahead of its turn.
+  return m_open ? static_cast<std::int64_t>(size) : -kWsaNotConnected;
+}
+
+bool TAheadStream::WaitReadable(int ms) {
+  if (m_pos < m_received.size() || !m_live) return true;
+  return m_live->WaitReadable(ms);
+}
+
+bool TAheadStream::WaitWritable(int) { return true; }
+
+void TAheadStream::Close() {
+  m_open = false;
+  if (m_live) m_live->Close();
+  m_live.reset();
+  std::string().swap(m_received);
+  m_pos = 0;
+  m_endCode = 0;
+}
+
+std::string TAheadStream::FailureText(int code) const {
+  return m_live ? m_live->FailureText(code) : std::string();
+}
+
+}  // namespace toravin

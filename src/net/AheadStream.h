@@ -1,0 +1,38 @@
+// TAheadStream: the stream a transfer fetched ahead hands to the HTTP client. It is connected at
+// once, takes the request as already sent, gives the reply bytes that arrived ahead and then
+// reads on from the live connection; its end is the connection's end.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "net/ByteStream.h"
+
+namespace toravin {
+
+class TAheadStream : public TByteStream {
+ public:
+  // `received`: the reply so far; `live`: the connection (null once it ended); `endCode`: how it
+  // ended (0 closed by the peer, else a receive failure code).
+  TAheadStream(std::string received, std::unique_ptr<TByteStream> live, int endCode);
+  ~TAheadStream() override;
+
+  bool IsOpen() const override { return m_open; }
+  int Connect(std::uint32_t address, std::uint16_t port) override;
+  int PollConnect(int ms) override;
+  std::int64_t Receive(char* buffer, std::size_t size, bool peek) override;
+  std::int64_t Send(const char* buffer, std::size_t size) override;
+  bool WaitReadable(int ms) override;
+  bool WaitWritable(int ms) override;
+  void Close() override;
+  std::string FailureText(int code) const override;
+
+ private:
+  std::string m_received;
+  std::size_t m_pos = 0;
+  std::unique_ptr<TByteStream> m_live;
+  int m_endCode = 0;
+  bool m_open = false;
+};
+
+}  // namespace toravin

@@ -1,0 +1,120 @@
+#include "net/AheadTransfer.h"
+
+#include <arpa/inet.h>
+
+#include <algorithm>
+
+#include "net/AheadStream.h"
+#include "net/HttpClient.h"
+#include "net/SocketErrors.h"
+
+namespace toravin {
+namespace {
+
+// Bytes asked for per receive.
+constexpr std::int64_t kReceiveBlock = 65536;
+// Receives per Poll, so one fast transfer does not hold up the wait it runs in.
+constexpr int kReceivesPerPoll = 16;
+
+}  // namespace
+
+std::string TAheadTransfer::Identity(const THttpClient& client) {
+  return std::string(client.Secure() ? "https " : "http ") + client.Host + ":" +
+         std::to_string(client.Port) + " via " + client.Proxy + ":" +
+         std::to_string(client.ProxyPort) + "\n" + client.RequestBlock();
+}
+
+TAheadTransfer::TAheadTransfer(THttpClient& client)
+    : m_identity(Identity(client)), m_request(client.RequestBlock()) {
+  const std::string& name = client.Proxy.empty() ? client.Host : client.Proxy;
+  m_port = static_cast<std::uint16_t>(client.Proxy.empty() ? client.Port : client.ProxyPort);
+  in_addr dotted{};
+  if (!name.empty() && ::inet_pton(AF_INET, name.c_str(), &dotted) == 1) {
+    m_lookup = CompletedHostLookup(0, ntohl(dotted.s_addr));
+  } else if (name.empty()) {
+    m_lookup = CompletedHostLookup(kWsaHostNotFound, 0);
+  } else {
+    m_lookup = client.Resolver ? client.Resolver(name) : StartHostLookup(name);
+  }
+  m_stream = client.NewConnection();
+}
+
+TAheadTransfer::~TAheadTransfer() {
+  if (m_stream) m_stream->Close();
+}
+
+void TAheadTransfer::Fail() {
+  m_state = State::Failed;
+  if (m_stream) m_stream->Close();
+}
+
+std::int64_t TAheadTransfer::Poll(std::int64_t room) {
+  if (m_state == State::Resolving) {
+    if (!m_lookup->Done()) return 0;
+    if (m_lookup->Error() != 0 || m_lookup->Address() == 0) {
+      Fail();
+      return 0;
+    }
+    int code = m_stream->Connect(m_lookup->Address(), m_port);
+    if (code == 0) {
+      m_state = State::Sending;
+    } else if (code == kWsaWouldBlock) {
+      m_state = State::Connecting;
+    } else {
+      Fail();
+      return 0;
+    }
+  }
+  if (m_state == State::Connecting) {
+    int code = m_stream->PollConnect(0);
+    if (code == kWsaWouldBlock) return 0;
+    if (code != 0) {
+      Fail();
+      return 0;
+    }
+    m_state = State::Sending;
+  }
+  if (m_state == State::Sending) {
+    while (m_sent < m_request.size()) {
+      std::int64_t n = m_stream->Send(m_request.data() + m_sent, m_request.size() - m_sent);
+      if (n == -kWsaWouldBlock) return 0;
+      if (n <= 0) {
+        Fail();
+        return 0;
+      }
+      m_sent += static_cast<std::size_t>(n);
+    }
+    m_state = State::Receiving;
+  }
+  if (m_state != State::Receiving || m_ended) return 0;
+  std::int64_t got = 0;
+  for (int i = 0; i < kReceivesPerPoll && room - got > 0; ++i) {
+    std::size_t want = static_cast<std::size_t>(std::min(kReceiveBlock, room - got));
+    std::size_t old = m_reply.size();
+    m_reply.resize(old + want);
+    std::int64_t n = m_stream->Receive(m_reply.data() + old, want, false);
+    m_reply.resize(old + static_cast<std::size_t>(std::max<std::int64_t>(n, 0)));
+    if (n > 0) {
+      got += n;
+      continue;
+    }
+    if (n == -kWsaWouldBlock) break;
+    // The peer closed (0) or the connection broke: the reply ends here, as it would for the
+    // client reading it at its turn.
+    m_ended = true;
+    m_endCode = n == 0 || n == -kWsaNotConnected ? 0 : static_cast<int>(-n);
+    m_stream->Close();
+    break;
+  }
+  return got;
+}
+
+std::unique_ptr<TByteStream> TAheadTransfer::HandOver() {
+  if (!Sent()) return nullptr;
+  std::unique_ptr<TByteStream> live = m_ended ? nullptr : std::move(m_stream);
+  m_stream.reset();
+  m_state = State::Failed;
+  return std::make_unique<TAheadStream>(std::move(m_reply), std::move(live), m_endCode);
+}
+
+}  // namespace toravin

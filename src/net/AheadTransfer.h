@@ -1,0 +1,63 @@
+// TAheadTransfer: one request fetched ahead of its turn, without waiting and without threads. The
+// owner calls Poll from its waiting loops; the transfer looks the host up, connects (with TLS for
+// "https"), sends the request block the HTTP client built and receives the reply into memory, as
+// far as the owner's room allows. When the request's turn comes, HandOver gives a stream that
+// replays what arrived and then goes on reading the same connection, so the HTTP client handles
+// the exchange exactly as if it had made it itself.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "net/ByteStream.h"
+#include "net/HostLookup.h"
+
+namespace toravin {
+
+class THttpClient;
+
+class TAheadTransfer {
+ public:
+  // Starts the request `client` has just built (ParseURL, BuildRequestHeaders and the owner's
+  // edits done): its target, its connection kind and its request block.
+  explicit TAheadTransfer(THttpClient& client);
+  ~TAheadTransfer();
+  TAheadTransfer(const TAheadTransfer&) = delete;
+  TAheadTransfer& operator=(const TAheadTransfer&) = delete;
+
+  // What identifies the exchange: target, connection kind and request block. A client whose
+  // request has the same identity may take this transfer over.
+  static std::string Identity(const THttpClient& client);
+  const std::string& Identity() const { return m_identity; }
+
+  // Advances without waiting; at most `room` more bytes are received. Returns the bytes received.
+  std::int64_t Poll(std::int64_t room);
+
+  // The request has gone out whole: the transfer can be handed over.
+  bool Sent() const { return m_state == State::Receiving; }
+  // The transfer still holds (or is about to hold) a connection: it counts against the bound.
+  // One whose reply has arrived whole, or that failed, holds none.
+  bool Busy() const { return m_state != State::Failed && !m_ended; }
+  std::size_t Held() const { return m_reply.size(); }
+
+  // The stream for the HTTP client; only when Sent(). The transfer is empty afterwards.
+  std::unique_ptr<TByteStream> HandOver();
+
+ private:
+  enum class State { Resolving, Connecting, Sending, Receiving, Failed };
+  void Fail();
+
+  std::string m_identity;
+  std::string m_request;
+  std::size_t m_sent = 0;
+  std::uint16_t m_port = 0;
+  std::shared_ptr<THostLookup> m_lookup;
+  std::unique_ptr<TByteStream> m_stream;
+  State m_state = State::Resolving;
+  std::string m_reply;
+  bool m_ended = false;  // the peer closed, or receiving failed with m_endCode
+  int m_endCode = 0;
+};
+
+}  // namespace toravin
