@@ -45,6 +45,12 @@ class TSettingFormModel {
   Control UseTarCheckBox;
   Control RetryCheckBox;
   TNumEditModel RetryCountEdit;
+  // Transfers at once (1-8). The number lives in the options file beside the settings file,
+  // never in it; ReadParallel and WriteParallel reach it (the field is left alone when unset).
+  TNumEditModel ParallelEdit;
+  std::function<int()> ReadParallel;
+  std::function<void(int)> WriteParallel;
+  static constexpr int kMaxParallel = 8;
   Control YesBitBtn;
   Control NoBitBtn;
 

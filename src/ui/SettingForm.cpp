@@ -65,6 +65,10 @@ const std::array kControls{
                 "ダウンロードに失敗したときリトライする", "", 0, 8},
     ControlSpec{"RetryCountEdit", K::Custom, nullptr, 376, 280, 121, 20, "", "", 0, 9},
     ControlSpec{"Label2", K::Label, nullptr, 504, 288, 12, 12, "回", "", 0, -1},
+    // Beyond the original layout: transfers at once, in the free row under the archive option.
+    ControlSpec{"Label9", K::Label, nullptr, 16, 284, 100, 12, "同時に転送する数：", "", 0, -1},
+    ControlSpec{"ParallelEdit", K::Custom, nullptr, 128, 280, 49, 20, "",
+                "いくつのファイルを同時に転送するか（1～8）", 0, 10, "Label9"},
     ControlSpec{"Panel1", K::Panel, nullptr, 0, 307, 536, 41, "", "", 0, 5},
     ControlSpec{"YesBitBtn", K::PushButton, "Panel1", 152, 8, 75, 25, "はい", "", 0, 0},
     ControlSpec{"NoBitBtn", K::PushButton, "Panel1", 288, 8, 75, 25, "いいえ", "", 0, 1},
@@ -128,6 +132,7 @@ const std::array kNumbers{
     Number{"PortEdit", &TSettingFormModel::PortEdit},
     Number{"FileSizeEdit", &TSettingFormModel::FileSizeEdit},
     Number{"RetryCountEdit", &TSettingFormModel::RetryCountEdit},
+    Number{"ParallelEdit", &TSettingFormModel::ParallelEdit},
 };
 
 }  // namespace

@@ -296,16 +296,17 @@ TEST_F(UiWithForm, SettingFormLayoutTextsAndTabOrder) {
           {"RetryCheckBox", 288, 256, 217, 17, "ダウンロードに失敗したときリトライする", ""},
           {"RetryCountEdit", 376, 280, 121, 20, nullptr, ""},
           {"Label2", 504, 288, 12, 12, "回", ""},
+          {"ParallelEdit", 128, 280, 49, 20, nullptr, "いくつのファイルを同時に転送するか（1～8）"},
           {"Panel1", 0, 307, 536, 41, nullptr, ""},
           {"YesBitBtn", 152, 8, 75, 25, "はい", ""},
           {"NoBitBtn", 288, 8, 75, 25, "いいえ", ""},
       });
-  EXPECT_EQ(
-      Names(dialog.tabOrder()),
-      (Strings{"FileChoiceCheckBox", "JpegFileEdit", "GifFileEdit", "ZipFileEdit", "HtmlFileEdit",
-               "JpegCheckBox", "GifCheckBox", "ZipCheckBox", "HtmlCheckBox", "ProxyCheckBox",
-               "AddressEdit", "PortEdit", "FileSizeCheckBox", "YesBitBtn", "NoBitBtn",
-               "UseTarCheckBox", "FileSizeEdit", "RetryCheckBox", "RetryCountEdit"}));
+  EXPECT_EQ(Names(dialog.tabOrder()),
+            (Strings{"FileChoiceCheckBox", "JpegFileEdit",  "GifFileEdit",    "ZipFileEdit",
+                     "HtmlFileEdit",       "JpegCheckBox",  "GifCheckBox",    "ZipCheckBox",
+                     "HtmlCheckBox",       "ProxyCheckBox", "AddressEdit",    "PortEdit",
+                     "FileSizeCheckBox",   "YesBitBtn",     "NoBitBtn",       "UseTarCheckBox",
+                     "FileSizeEdit",       "RetryCheckBox", "RetryCountEdit", "ParallelEdit"}));
   // The focus chain itself, as Tab walks it.
   Strings walked;
   QWidget* w = dialog.tabOrder().front();

@@ -289,5 +289,28 @@ TEST_F(SettingForm, AStoredRetryCountWithAPointStillLoadsAndShows) {
   EXPECT_EQ(m->RetryCountEdit.Text(), "2.5");
 }
 
+// Transfers at once: shown from the options file, refused outside 1-8, kept across a restart in
+// the options file while ToraVin.ini stays byte for byte what the same settings give.
+TEST_F(SettingForm, TransfersAtOnceRoundTripThroughTheOptionsFile) {
+  auto m = Open();
+  EXPECT_EQ(m->ParallelEdit.Text(), "4");
+  for (const char* bad : {"0", "9", ""}) {
+    m->ParallelEdit.SetText(bad);
+    m->YesBitBtnClick();
+    EXPECT_EQ(m->Result, ModalResult::mrNone) << bad;
+    EXPECT_EQ(m->FocusControl, "ParallelEdit") << bad;
+  }
+  EXPECT_EQ(Boxes().back(), "同時に転送する数は、1 から 8 までの整数で入力してください。");
+  m->ParallelEdit.SetText("2");
+  m->YesBitBtnClick();
+  EXPECT_EQ(m->Result, ModalResult::mrOk);
+  EXPECT_EQ(mf->ParallelTransfers(), 2);
+  Stop();
+  const std::string ini = ReadFileBytes(tmp.File("ToraVin.ini"));
+  EXPECT_EQ(ini.find("Parallel"), std::string::npos);
+  Start();
+  EXPECT_EQ(Open()->ParallelEdit.Text(), "2");
+}
+
 }  // namespace
 }  // namespace toravin::test
