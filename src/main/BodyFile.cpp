@@ -67,7 +67,7 @@ void TBodyFile::Write(const char* bytes, std::size_t size) {
   }
   if (!Ok()) return;
   while (size > 0) {
-    ssize_t n = ::write(m_fd, bytes, size);
+    ssize_t n = WriteSome(m_fd, bytes, size);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       m_error = n < 0 ? errno : ENOSPC;

@@ -129,9 +129,11 @@ TBodySink* TMainForm::StreamedBody() {
     HttpClient1.BodyLimit = -1;
     return nullptr;
   }
-  m_freeBeforeBody = FreeSpaceQuery ? FreeSpaceQuery() : 0;
+  // An unknown free space is no reason to refuse, as for bodies held in memory.
+  m_freeBeforeBody = FreeSpaceQuery ? FreeSpaceQuery() : std::optional<std::uint64_t>();
   const std::int64_t length = HttpClient1.ContentLength;
-  const bool room = length <= 0 || static_cast<std::uint64_t>(length) <= m_freeBeforeBody;
+  const bool room =
+      length <= 0 || !m_freeBeforeBody || static_cast<std::uint64_t>(length) <= *m_freeBeforeBody;
   m_bodyFile = std::make_unique<TBodyFile>(m_form.DirectoryEdit.Text, room);
   // A file that is parsed as well (the start page, a name with ".htm" in it) keeps its first
   // part in memory for that.
@@ -151,8 +153,8 @@ TBodySink* TMainForm::StreamedBody() {
 std::string TMainForm::SaveStreamed(std::string_view path) {
   TBodyFile& file = *m_bodyFile;
   // The free space is the one seen before the body took its share of it.
-  if ((HttpClient1.ContentLength > 0 &&
-       static_cast<std::uint64_t>(HttpClient1.ContentLength) > m_freeBeforeBody) ||
+  if ((HttpClient1.ContentLength > 0 && m_freeBeforeBody &&
+       static_cast<std::uint64_t>(HttpClient1.ContentLength) > *m_freeBeforeBody) ||
       file.DiskFull()) {
     Aborted = true;
     ShowMessageBox(Sjis("ディスクがいっぱいで書き込めません。"), MsgDlgType::mtWarning, 0,
@@ -161,7 +163,12 @@ std::string TMainForm::SaveStreamed(std::string_view path) {
   }
   std::string written = file.Commit(path);
   if (written.empty()) {
-    throw std::runtime_error(Sjis("ファイル ") + std::string(path) + Sjis(" を作成できません"));
+    // The disk refused the file: as for a body held in memory, the run stops and the entry stays
+    // in the list for Continue.
+    Aborted = true;
+    SaveFailed = true;
+    ShowMessageBox(Sjis("ファイル ") + std::string(path) + Sjis(" を作成できません"),
+                   MsgDlgType::mtError, 0, mbOKOnly);
   }
   return written;
 }

@@ -408,12 +408,11 @@ void TSockClient::CaptureString(std::string& text, std::int64_t maximum) {
     if (direct) text.resize(filled);
   });
   while (!Canceled && (maximum < 0 || static_cast<std::int64_t>(filled) < maximum)) {
-    if (direct && text.size() - filled < kIoBufferSize) {
-      if (text.capacity() - filled >= kIoBufferSize) {
+    if (direct && text.size() == filled) {
+      if (text.capacity() > filled) {
         text.resize(std::min(text.capacity(), filled + kDirectStep));
       } else {
-        text.resize(filled);  // the reserved room is used up: go on by appending
-        direct = false;
+        direct = false;  // the reserved room is used up: go on by appending
       }
     }
     char* target = direct ? text.data() + filled : buf;

@@ -43,25 +43,6 @@ class Fd {
   int m_fd;
 };
 
-// write(2), or the fault a test injected in its place.
-ssize_t WriteSome(int fd, const char* data, size_t size) {
-  FileFaults& faults = InjectedFileFaults();
-  if (faults.writesFail) {
-    errno = EIO;
-    return -1;
-  }
-  if (faults.bytesUntilDiskFull >= 0) {
-    if (faults.bytesUntilDiskFull == 0) {
-      errno = ENOSPC;
-      return -1;
-    }
-    size = std::min(size, static_cast<size_t>(faults.bytesUntilDiskFull));
-  }
-  ssize_t n = ::write(fd, data, size);
-  if (n > 0 && faults.bytesUntilDiskFull >= 0) faults.bytesUntilDiskFull -= n;
-  return n;
-}
-
 bool WriteAll(int fd, std::string_view data) {
   while (!data.empty()) {
     ssize_t n = WriteSome(fd, data.data(), data.size());
@@ -247,6 +228,24 @@ std::string ExecutableDirectory() {
   std::string exe(buf, static_cast<size_t>(n));
   size_t slash = exe.rfind('/');
   return Utf8ToCp932(slash == std::string::npos ? std::string(".") : exe.substr(0, slash));
+}
+
+ssize_t WriteSome(int fd, const char* data, size_t size) {
+  FileFaults& faults = InjectedFileFaults();
+  if (faults.writesFail) {
+    errno = EIO;
+    return -1;
+  }
+  if (faults.bytesUntilDiskFull >= 0) {
+    if (faults.bytesUntilDiskFull == 0) {
+      errno = ENOSPC;
+      return -1;
+    }
+    size = std::min(size, static_cast<size_t>(faults.bytesUntilDiskFull));
+  }
+  ssize_t n = ::write(fd, data, size);
+  if (n > 0 && faults.bytesUntilDiskFull >= 0) faults.bytesUntilDiskFull -= n;
+  return n;
 }
 
 }  // namespace toravin

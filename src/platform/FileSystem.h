@@ -3,6 +3,8 @@
 // and hands paths back in CP932.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -37,6 +39,10 @@ enum class NewFileResult { Written, Exists, Failed, DiskFull };
 NewFileResult WriteNewFile(std::string_view path, std::string_view data);
 
 bool DeleteFileAt(std::string_view path);
+
+// write(2) on an open descriptor, or the fault a test injected in its place (see FileFaults.h);
+// every file write of the program goes through here.
+ssize_t WriteSome(int fd, const char* data, size_t size);
 
 // A new directory that only this user may enter, under the system's temporary folder ($TMPDIR,
 // else /tmp), made for one piece of work; empty when it cannot be made.

@@ -188,10 +188,15 @@ TEST_F(StreamedBody, AWriteThatFailsHalfWayLeavesNothingBehind) {
   Continue();
   setrlimit(RLIMIT_FSIZE, &old);
   std::signal(SIGXFSZ, oldHandler);
-  EXPECT_EQ(SavedFiles(), Strings{"small.jpg"});
+  // As for any file the disk refuses: told, the run stops, and the entry stays for Continue.
+  EXPECT_EQ(SavedFiles(), Strings{});
   EXPECT_EQ(Hits("/big.jpg"), 1);
-  EXPECT_TRUE(Pending().empty());
-  EXPECT_EQ(Boxes(), Strings{"ダウンロード完了"});
+  EXPECT_EQ(Pending(), (Strings{Url("/big.jpg"), Url("/small.jpg")}));
+  EXPECT_EQ(Boxes(), (Strings{"ファイル " + saveDir + "\\big.jpg を作成できません",
+                              "ダウンロードを中断しました。"}));
+  Continue();
+  EXPECT_EQ(SavedFiles(), (Strings{"big.jpg", "small.jpg"}));
+  EXPECT_EQ(Saved("big.jpg"), Bytes(300000));
 }
 
 }  // namespace
