@@ -276,6 +276,11 @@ void MainWindow::syncFromModel() {
     } else if (p.Active) {
       m_progress->setRange(0, 0);  // length unknown: a busy bar
     }
+    // Transfers fetched ahead are counted on the bar: "同時 N 件" with the one shown.
+    m_progress->setTextVisible(p.Active && p.Ahead > 0);
+    m_progress->setFormat(Ui("同時 %1 件").arg(p.Ahead + 1));
+    m_progress->setAccessibleDescription(m_progress->isTextVisible() ? m_progress->format()
+                                                                     : QString());
     m_progress->setVisible(p.Active);
     m_shownProgress = p;
   }

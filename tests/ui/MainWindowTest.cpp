@@ -185,6 +185,35 @@ TEST_F(Window, ResizingMovesOnlyTheStatusBar) {
   EXPECT_EQ(bar.height(), 28);
 }
 
+TEST_F(Window, ProgressBarCountsTheTransfersUnderWay) {
+  Open();
+  struct Case {
+    TransferProgress progress;
+    bool visible, text;
+    int value;
+  };
+  const Case cases[] = {
+      {{true, 250, 1000, 0}, true, false, 250},
+      {{true, 500, 1000, 3}, true, true, 500},
+      {{true, 7, 0, 0}, true, false, 0},  // length unknown: a busy bar
+      {{}, false, false, 0},
+  };
+  for (const Case& c : cases) {
+    window->model().Progress = c.progress;
+    window->syncFromModel();
+    EXPECT_EQ(window->progressBar()->isVisible(), c.visible);
+    EXPECT_EQ(window->progressBar()->isTextVisible(), c.text);
+    if (c.text) {
+      EXPECT_EQ(window->progressBar()->text().toStdString(), "同時 4 件");
+    }
+    if (c.progress.Total > 0) {
+      EXPECT_EQ(window->progressBar()->value(), c.value);
+    } else if (c.visible) {
+      EXPECT_EQ(window->progressBar()->maximum(), 0);  // busy
+    }
+  }
+}
+
 TEST_F(Window, TabOrderMenusAndPopup) {
   Open();
   QApplication::setActiveWindow(window.get());
