@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <cstdlib>
 #include <string>
@@ -18,20 +17,6 @@ namespace toravin::test {
 namespace {
 
 using Strings = std::vector<std::string>;
-
-std::string Gzip(const std::string& data) {
-  z_stream z{};
-  deflateInit2(&z, 6, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
-  std::string out(data.size() + 1024, '\0');
-  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-  z.avail_in = static_cast<uInt>(data.size());
-  z.next_out = reinterpret_cast<Bytef*>(out.data());
-  z.avail_out = static_cast<uInt>(out.size());
-  deflate(&z, Z_FINISH);
-  out.resize(z.total_out);
-  deflateEnd(&z);
-  return out;
-}
 
 // TMPDIR pointed at a fresh folder for the length of a test.
 class PrivateTmp {

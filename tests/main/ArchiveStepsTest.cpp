@@ -1,7 +1,6 @@
 // The two archiver steps of a crawl with the real plug-ins: gzip-encoded pages decoded before
 // their links are read, and saved files packed into one LHA archive (checked with lhasa).
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <cstdio>
 
@@ -12,20 +11,6 @@ namespace toravin::test {
 namespace {
 
 using Strings = std::vector<std::string>;
-
-std::string Gzip(const std::string& data) {
-  z_stream z{};
-  deflateInit2(&z, 6, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
-  std::string out(data.size() + 1024, '\0');
-  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-  z.avail_in = static_cast<uInt>(data.size());
-  z.next_out = reinterpret_cast<Bytef*>(out.data());
-  z.avail_out = static_cast<uInt>(out.size());
-  deflate(&z, Z_FINISH);
-  out.resize(z.total_out);
-  deflateEnd(&z);
-  return out;
-}
 
 std::string Shell(const std::string& command) {
   std::string out;

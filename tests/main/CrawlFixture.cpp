@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <cstdlib>
 
@@ -118,6 +120,20 @@ std::vector<std::string> CrawlFixture::Pending() const {
   std::vector<std::string> urls;
   for (int i = 0; i < mf->Settings().Count(); ++i) urls.push_back(mf->Settings().Item(i).Url);
   return urls;
+}
+
+std::string Gzip(const std::string& data) {
+  z_stream z{};
+  deflateInit2(&z, 6, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
+  std::string out(data.size() + 1024, '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+  z.avail_in = static_cast<uInt>(data.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  deflate(&z, Z_FINISH);
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  return out;
 }
 
 }  // namespace toravin::test

@@ -71,4 +71,7 @@ class CrawlFixture : public ::testing::Test {
   std::map<std::string, std::vector<std::string>> m_requests;
 };
 
+// `data` as one gzip member, as a server sends an encoded page.
+std::string Gzip(const std::string& data);
+
 }  // namespace toravin::test
