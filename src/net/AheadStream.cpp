@@ -7,17 +7,28 @@
 
 namespace toravin {
 
-TAheadStream::TAheadStream(std::string received, std::unique_ptr<TByteStream> live, int endCode)
-    : m_received(std::move(received)), m_live(std::move(live)), m_endCode(endCode) {}
+TAheadStream::TAheadStream(std::string received, std::unique_ptr<TByteStream> live, int endCode,
+                           std::size_t sent, bool connecting)
+    : m_received(std::move(received)),
+      m_live(std::move(live)),
+      m_endCode(endCode),
+      m_sent(sent),
+      m_connecting(connecting && m_live) {}
 
 TAheadStream::~TAheadStream() { TAheadStream::Close(); }
 
 int TAheadStream::Connect(std::uint32_t, std::uint16_t) {
   m_open = true;
-  return 0;
+  return m_connecting ? PollConnect(0) : 0;
 }
 
-int TAheadStream::PollConnect(int) { return m_open ? 0 : kWsaNotConnected; }
+int TAheadStream::PollConnect(int ms) {
+  if (!m_open) return kWsaNotConnected;
+  if (!m_connecting) return 0;
+  int code = m_live->PollConnect(ms);
+  if (code != kWsaWouldBlock) m_connecting = false;
+  return code;
+}
 
 std::int64_t TAheadStream::Receive(char* buffer, std::size_t size, bool peek) {
   if (!m_open) return -kWsaNotConnected;
@@ -35,9 +46,16 @@ std::int64_t TAheadStream::Receive(char* buffer, std::size_t size, bool peek) {
   return m_endCode == 0 ? 0 : -m_endCode;
 }
 
-std::int64_t TAheadStream::Send(const char*, std::size_t size) {
-  // The request went out ahead of its turn.
-  return m_open ? static_cast<std::int64_t>(size) : -kWsaNotConnected;
+std::int64_t TAheadStream::Send(const char* buffer, std::size_t size) {
+  if (!m_open || m_connecting) return -kWsaNotConnected;
+  if (m_sent > 0) {
+    // These bytes of the request went out ahead of its turn.
+    std::size_t n = std::min(size, m_sent);
+    m_sent -= n;
+    return static_cast<std::int64_t>(n);
+  }
+  if (!m_live) return static_cast<std::int64_t>(size);
+  return m_live->Send(buffer, size);
 }
 
 bool TAheadStream::WaitReadable(int ms) {
@@ -45,7 +63,10 @@ bool TAheadStream::WaitReadable(int ms) {
   return m_live->WaitReadable(ms);
 }
 
-bool TAheadStream::WaitWritable(int) { return true; }
+bool TAheadStream::WaitWritable(int ms) {
+  if (m_sent > 0 || !m_live) return true;
+  return m_live->WaitWritable(ms);
+}
 
 void TAheadStream::Close() {
   m_open = false;
@@ -54,6 +75,8 @@ void TAheadStream::Close() {
   std::string().swap(m_received);
   m_pos = 0;
   m_endCode = 0;
+  m_sent = 0;
+  m_connecting = false;
 }
 
 std::string TAheadStream::FailureText(int code) const {

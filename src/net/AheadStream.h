@@ -1,6 +1,8 @@
-// TAheadStream: the stream a transfer fetched ahead hands to the HTTP client. It is connected at
-// once, takes the request as already sent, gives the reply bytes that arrived ahead and then
-// reads on from the live connection; its end is the connection's end.
+// TAheadStream: the stream a transfer fetched ahead hands to the HTTP client. It goes on with the
+// transfer's connection where the transfer left it: a connection still being made is finished
+// under the client's own connect wait, the request bytes that already went out are taken without
+// sending them again, the reply bytes that arrived ahead come first and then it reads on from the
+// live connection; its end is the connection's end.
 #pragma once
 
 #include <memory>
@@ -13,8 +15,10 @@ namespace toravin {
 class TAheadStream : public TByteStream {
  public:
   // `received`: the reply so far; `live`: the connection (null once it ended); `endCode`: how it
-  // ended (0 closed by the peer, else a receive failure code).
-  TAheadStream(std::string received, std::unique_ptr<TByteStream> live, int endCode);
+  // ended (0 closed by the peer, else a receive failure code); `sent`: the bytes of the client's
+  // request that already went out; `connecting`: `live` is still connecting.
+  TAheadStream(std::string received, std::unique_ptr<TByteStream> live, int endCode,
+               std::size_t sent, bool connecting = false);
   ~TAheadStream() override;
 
   bool IsOpen() const override { return m_open; }
@@ -32,6 +36,8 @@ class TAheadStream : public TByteStream {
   std::size_t m_pos = 0;
   std::unique_ptr<TByteStream> m_live;
   int m_endCode = 0;
+  std::size_t m_sent = 0;  // request bytes still to be taken as sent
+  bool m_connecting = false;
   bool m_open = false;
 };
 

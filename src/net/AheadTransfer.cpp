@@ -110,11 +110,13 @@ std::int64_t TAheadTransfer::Poll(std::int64_t room) {
 }
 
 std::unique_ptr<TByteStream> TAheadTransfer::HandOver() {
-  if (!Sent()) return nullptr;
+  if (!CanHandOver()) return nullptr;
+  const bool connecting = m_state == State::Connecting;
   std::unique_ptr<TByteStream> live = m_ended ? nullptr : std::move(m_stream);
   m_stream.reset();
   m_state = State::Failed;
-  return std::make_unique<TAheadStream>(std::move(m_reply), std::move(live), m_endCode);
+  return std::make_unique<TAheadStream>(std::move(m_reply), std::move(live), m_endCode, m_sent,
+                                        connecting);
 }
 
 }  // namespace toravin

@@ -41,7 +41,13 @@ class TAheadTransfer {
   bool Busy() const { return m_state != State::Failed && !m_ended; }
   std::size_t Held() const { return m_reply.size(); }
 
-  // The stream for the HTTP client; only when Sent(). The transfer is empty afterwards.
+  // The transfer has a connection, made or under way, that the client can go on with.
+  bool CanHandOver() const {
+    return m_state == State::Connecting || m_state == State::Sending ||
+           m_state == State::Receiving;
+  }
+  // The stream for the HTTP client, going on from where the transfer is; only when
+  // CanHandOver(). The transfer is empty afterwards.
   std::unique_ptr<TByteStream> HandOver();
 
  private:

@@ -597,26 +597,37 @@ TEST(HttpClient, BodyHeldInMemoryEndsAtTheLimit) {
   }
 }
 
-// A reply fetched ahead and handed over (part of it received, the rest still on the connection)
-// is handled with the same events, body and counters as when the client fetches it itself.
+// A reply fetched ahead and handed over (part of it received, the rest still on the connection;
+// or the request only partly sent, or the connection still being made) is handled with the same
+// events, body and counters as when the client fetches it itself, and the request goes out once.
 TEST(HttpClient, ReplyHandedOverFromAheadIsHandledLikeItsOwn) {
   const std::string reply = Ok(std::string(150000, 'r'), "Content-Type: image/jpeg\r\n");
-  for (std::size_t split : {std::size_t{0}, std::size_t{10}, std::size_t{70000}, reply.size()}) {
-    SCOPED_TRACE(split);
-    MemHttp own;
-    own.Reply(reply);
-    own.http.Get("http://h/a.jpg");
-
+  MemHttp own;
+  own.Reply(reply);
+  own.http.Get("http://h/a.jpg");
+  const std::string request = own.Sent();
+  struct Case {
+    std::size_t received, sent;
+    bool connecting;
+  } const cases[] = {
+      {0, request.size(), false},  {10, request.size(), false},
+      {70000, request.size(), false}, {reply.size(), request.size(), false},
+      {0, 10, false},              {0, 0, false},
+      {0, 0, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.received << " " << c.sent << " " << c.connecting);
     MemHttp ahead;
     auto rest = std::make_shared<TMemoryPeer>();
-    rest->replies.push_back(reply.substr(split));
+    rest->replies.push_back(reply.substr(c.received));
     int handed = 0;
-    ahead.http.OnReadyStream = [&](THttpClient& c) -> std::unique_ptr<TByteStream> {
+    ahead.http.OnReadyStream = [&](THttpClient& h) -> std::unique_ptr<TByteStream> {
       ++handed;
-      EXPECT_EQ(c.RequestBlock(), own.Sent());
+      EXPECT_EQ(h.RequestBlock(), request);
       auto live = std::make_unique<TMemoryStream>(rest);
       live->Connect(0, 0);
-      return std::make_unique<TAheadStream>(reply.substr(0, split), std::move(live), 0);
+      return std::make_unique<TAheadStream>(reply.substr(0, c.received), std::move(live), 0,
+                                            c.sent, c.connecting);
     };
     ahead.http.Get("http://h/a.jpg");
     EXPECT_EQ(handed, 1);
@@ -625,6 +636,9 @@ TEST(HttpClient, ReplyHandedOverFromAheadIsHandledLikeItsOwn) {
     EXPECT_EQ(ahead.http.Header, own.http.Header);
     EXPECT_EQ(ahead.http.BytesReceived, own.http.BytesReceived);
     EXPECT_EQ(ahead.peer->connects, 0);  // no connection of its own
+    // Only what had not gone out yet goes out now.
+    ASSERT_EQ(rest->requests.size(), 1u);
+    EXPECT_EQ(rest->requests[0], request.substr(c.sent));
   }
 }
 
