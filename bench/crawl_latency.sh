@@ -138,21 +138,16 @@ with tempfile.TemporaryDirectory(prefix="toravin-latency-") as work:
         f.write('<a href="big.zip">big</a>')
     nginx = tori.Nginx(work, site, gzip=False,
                        tls={"good": (os.path.join(certs, "good.pem"),
-                                     os.path.join(certs, "good.key")),
-                            "early": (os.path.join(certs, "good.pem"),
-                                      os.path.join(certs, "good.key"), "ssl_early_data on;")})
+                                     os.path.join(certs, "good.key"))})
     try:
-        # "https+0rtt": a server that takes requests as TLS 1.3 early data, as many large sites
-        # do; "https": one that does not (nginx's default).
-        links = {"http": SlowLink(nginx.port), "https": SlowLink(nginx.tls_ports["good"]),
-                 "https+0rtt": SlowLink(nginx.tls_ports["early"])}
+        links = {"http": SlowLink(nginx.port), "https": SlowLink(nginx.tls_ports["good"])}
         ini = os.path.join(work, "ToraVin.ini")
         runs = 0
-        only = os.environ.get("SCHEMES", "").split()  # e.g. SCHEMES="https+0rtt": those alone
+        only = os.environ.get("SCHEMES", "").split()  # e.g. SCHEMES=https: that one alone
         for scheme, link in links.items():
             if only and scheme not in only:
                 continue
-            url = f"{scheme.split('+')[0]}://127.0.0.1:{link.port}/{index}"
+            url = f"{scheme}://127.0.0.1:{link.port}/{index}"
             times = {}
             for who in ("toravin4", "toravin8", "toravin1", "wget"):
                 runs += 1

@@ -423,12 +423,7 @@ std::unique_ptr<TByteStream> THttpClient::NewConnection() {
   std::unique_ptr<TByteStream> stream = TSockClient::NewStream();
   if (!m_secure) return stream;
   std::string tunnel = Proxy.empty() ? "" : Host + ":" + std::to_string(Port);
-  auto tls = std::make_unique<TTlsStream>(std::move(stream), Host, std::move(tunnel));
-  // Fetching a file twice does no harm, so its request may travel as early data.
-  if ((CurrentCmd == CmdGet || CurrentCmd == CmdHead) && !AnnouncesBody(CurrentCmd)) {
-    tls->OfferEarlyRequest(RequestBlock());
-  }
-  return tls;
+  return std::make_unique<TTlsStream>(std::move(stream), Host, std::move(tunnel));
 }
 
 void THttpClient::BuildRequestHeaders() {

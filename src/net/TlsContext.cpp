@@ -75,10 +75,7 @@ void UseSavedSession(SSL* ssl, const std::string* key) {
   auto it = sessions.find(*key);
   if (it == sessions.end()) return;
   if (SSL_SESSION_is_resumable(it->second.get())) {
-    // Each connection resumes from a copy: the library spends a session once early data rode
-    // on it, and the saved one is to serve every later connection to the server as well.
-    SessionPtr copy(SSL_SESSION_dup(it->second.get()));
-    SSL_set_session(ssl, copy ? copy.get() : it->second.get());
+    SSL_set_session(ssl, it->second.get());
   } else {
     sessions.erase(it);
   }

@@ -7,9 +7,6 @@
 #include "net/TlsStream.h"
 
 #include <arpa/inet.h>
-
-#include <algorithm>
-#include <cstring>
 #include <openssl/bio.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
@@ -240,19 +237,10 @@ int TTlsStream::StepHandshake() {
     }
     if (!named) return Fail(kTlsWrongName);
     UseSavedSession(m_ssl, &m_sessionKey);
-    // Early data only rides on a TLS 1.3 resumption whose server said how much it takes.
-    SSL_SESSION* saved = SSL_get0_session(m_ssl);
-    m_earlyTried = !m_early.empty() && saved != nullptr &&
-                   SSL_SESSION_get_protocol_version(saved) == TLS1_3_VERSION &&
-                   SSL_SESSION_get_max_early_data(saved) >= m_early.size();
-  }
-  if (m_earlyTried && m_earlyWritten < m_early.size()) {
-    if (int code = StepEarlyData(); code != 0) return code;
   }
   ERR_clear_error();
   int ret = SSL_connect(m_ssl);
   if (ret == 1) {
-    m_earlyAccepted = m_earlyTried && SSL_get_early_data_status(m_ssl) == SSL_EARLY_DATA_ACCEPTED;
     m_phase = Phase::Open;
     return 0;
   }
@@ -267,32 +255,6 @@ int TTlsStream::StepHandshake() {
       ERR_clear_error();
       return Fail(HandshakeFailure(SSL_get_verify_result(m_ssl)));
   }
-}
-
-int TTlsStream::StepEarlyData() {
-  // The first call also sends the hello that carries the early records.
-  while (m_earlyWritten < m_early.size()) {
-    std::size_t n = 0;
-    ERR_clear_error();
-    int ret = SSL_write_early_data(m_ssl, m_early.data() + m_earlyWritten,
-                                   m_early.size() - m_earlyWritten, &n);
-    if (ret == 1) {
-      m_earlyWritten += n;
-      continue;
-    }
-    switch (SSL_get_error(m_ssl, ret)) {
-      case SSL_ERROR_WANT_READ:
-        m_wantWrite = false;
-        return kWsaWouldBlock;
-      case SSL_ERROR_WANT_WRITE:
-        m_wantWrite = true;
-        return kWsaWouldBlock;
-      default:
-        ERR_clear_error();
-        return Fail(HandshakeFailure(SSL_get_verify_result(m_ssl)));
-    }
-  }
-  return 0;
 }
 
 int TTlsStream::Fail(int code) {
@@ -346,14 +308,6 @@ std::int64_t TTlsStream::Receive(char* buffer, std::size_t size, bool peek) {
 std::int64_t TTlsStream::Send(const char* buffer, std::size_t size) {
   if (m_phase != Phase::Open) return -kWsaNotConnected;
   if (size == 0) return 0;
-  if (m_earlyAccepted && m_earlyTaken < m_early.size()) {
-    // The server already has these bytes. Anything else in their place would be a second
-    // request on a connection that carries one.
-    std::size_t n = std::min(size, m_early.size() - m_earlyTaken);
-    if (std::memcmp(buffer, m_early.data() + m_earlyTaken, n) != 0) return -kWsaConnAborted;
-    m_earlyTaken += n;
-    return static_cast<std::int64_t>(n);
-  }
   m_link.error = 0;
   std::size_t n = 0;
   ERR_clear_error();
@@ -393,10 +347,6 @@ void TTlsStream::Close() {
   m_inner->Close();
   m_phase = Phase::Idle;
   m_wantWrite = false;
-  m_earlyTried = false;
-  m_earlyWritten = 0;
-  m_earlyAccepted = false;
-  m_earlyTaken = 0;
   m_tunnelRequest.clear();
   m_tunnelReply.clear();
   m_tunnelSent = 0;

@@ -45,15 +45,6 @@ class TTlsStream : public TByteStream {
     int error = 0;
   };
 
-  // The request this connection will carry, when repeating it is harmless (a GET or HEAD without
-  // a body). On a resumed TLS 1.3 session whose server takes early data it goes out with the
-  // first flight of the handshake, saving the round trip a request otherwise waits for; the
-  // caller's later Send of the same bytes is then taken without sending them again. When the
-  // server turns the early bytes down they are sent as usual.
-  void OfferEarlyRequest(std::string request) { m_early = std::move(request); }
-  // The offered request went out as early data and the server took it.
-  bool EarlyRequestAccepted() const { return m_earlyAccepted; }
-
   // The proxy's reply code when it refused the tunnel (0: none readable).
   int TunnelStatus() const { return m_tunnelStatus; }
   // The negotiated protocol ("TLSv1.3"), empty before the handshake is done.
@@ -66,7 +57,6 @@ class TTlsStream : public TByteStream {
   int StepTunnelSend();
   int StepTunnelRead();
   int StepHandshake();
-  int StepEarlyData();
   int Fail(int code);
   // The result of a failed SSL call as a stream result (negated code, 0 for a clean end).
   std::int64_t IoFailure(int ret);
@@ -84,11 +74,6 @@ class TTlsStream : public TByteStream {
   SSL* m_ssl = nullptr;
   Phase m_phase = Phase::Idle;
   bool m_wantWrite = false;  // the last TLS call waits for the inner stream to take bytes
-  std::string m_early;            // the offered request
-  bool m_earlyTried = false;      // it is being written as early data in this attempt
-  std::size_t m_earlyWritten = 0; // its bytes the library took as early data
-  bool m_earlyAccepted = false;
-  std::size_t m_earlyTaken = 0;   // its bytes the caller has sent since (not sent again)
 };
 
 }  // namespace toravin

@@ -96,10 +96,9 @@ def wait_port(port, seconds=10):
 
 class Nginx:
     """nginx serving `root` on a free loopback port, everything under `work`; gzip on for pages.
-    With `tls` (name -> (certificate, key[, lines of that server only])) it also serves `root`
-    over TLS, one free port per pair, in `tls_ports`. `http_extra` and `tls_extra` are lines added
-    to the server blocks; in them {http} and {https} stand for the plain port and the first TLS
-    port. Log format `early` logs each request with whether it came as TLS early data ("1")."""
+    With `tls` (name -> (certificate, key)) it also serves `root` over TLS, one free port per
+    pair, in `tls_ports`. `http_extra` and `tls_extra` are lines added to the server blocks; in
+    them {http} and {https} stand for the plain port and the first TLS port."""
 
     def __init__(self, work, root, gzip=True, tls=None, http_extra="", tls_extra="",
                  name="nginx"):
@@ -115,8 +114,8 @@ class Nginx:
         tls_servers = "".join(
             f"  server {{ listen 127.0.0.1:{self.tls_ports[n]} ssl; root {root};\n"
             f"    ssl_certificate {cert}; ssl_certificate_key {key};\n"
-            f"    {fill(tls_extra)} {fill(''.join(own))} }}\n"
-            for n, (cert, key, *own) in (tls or {}).items())
+            f"    {fill(tls_extra)} }}\n"
+            for n, (cert, key) in (tls or {}).items())
         user = "user root;" if os.getuid() == 0 else ""
         gz = "gzip on; gzip_min_length 1;" if gzip else "gzip off;"
         d = self.dir
@@ -128,7 +127,6 @@ error_log {d}/error.log;
 events {{ worker_connections 256; }}
 http {{
   log_format t '$request_uri $status $sent_http_content_encoding';
-  log_format early '$request_uri $ssl_early_data';
   access_log {d}/access.log t;
   client_body_temp_path {d}/tmp/body; proxy_temp_path {d}/tmp/proxy;
   fastcgi_temp_path {d}/tmp/fastcgi; uwsgi_temp_path {d}/tmp/uwsgi; scgi_temp_path {d}/tmp/scgi;
