@@ -12,6 +12,8 @@
 #include <openssl/ssl.h>
 #include <openssl/x509_vfy.h>
 
+#include <utility>
+
 #include "net/SecureFailure.h"
 #include "net/SocketErrors.h"
 #include "net/TlsContext.h"
@@ -288,6 +290,11 @@ std::int64_t TTlsStream::Receive(char* buffer, std::size_t size, bool peek) {
   m_link.error = 0;
   std::size_t n = 0;
   ERR_clear_error();
+  if (m_heldFailure != 0) {
+    // The failure that ended the previous call's records: a socket reports a reset only once,
+    // and reading on would see a clean end instead.
+    return peek ? -m_heldFailure : -std::exchange(m_heldFailure, 0);
+  }
   if (peek) {
     int ret = SSL_peek_ex(m_ssl, buffer, size, &n);
     return ret == 1 ? static_cast<std::int64_t>(n) : IoFailure(ret);
@@ -298,7 +305,9 @@ std::int64_t TTlsStream::Receive(char* buffer, std::size_t size, bool peek) {
     int ret = SSL_read_ex(m_ssl, buffer + total, size - total, &n);
     if (ret != 1) {
       std::int64_t failure = IoFailure(ret);
-      return total > 0 ? static_cast<std::int64_t>(total) : failure;
+      if (total == 0) return failure;
+      if (failure < 0 && failure != -kWsaWouldBlock) m_heldFailure = static_cast<int>(-failure);
+      return static_cast<std::int64_t>(total);
     }
     total += n;
   }
@@ -347,6 +356,7 @@ void TTlsStream::Close() {
   m_inner->Close();
   m_phase = Phase::Idle;
   m_wantWrite = false;
+  m_heldFailure = 0;
   m_tunnelRequest.clear();
   m_tunnelReply.clear();
   m_tunnelSent = 0;

@@ -74,6 +74,7 @@ class TTlsStream : public TByteStream {
   SSL* m_ssl = nullptr;
   Phase m_phase = Phase::Idle;
   bool m_wantWrite = false;  // the last TLS call waits for the inner stream to take bytes
+  int m_heldFailure = 0;     // a receive failure met after bytes that were returned first
 };
 
 }  // namespace toravin

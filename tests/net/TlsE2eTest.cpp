@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <openssl/ssl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -14,6 +15,7 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "net/HttpClient.h"
 #include "net/SecureFailure.h"
@@ -83,6 +85,82 @@ TEST_F(TlsE2e, FilesArriveByteForByte) {
   // "localhost" is checked as a name (and sent as the server name), 127.0.0.1 as an address.
   http.Get("https://localhost:" + s_good + "/small.jpg");
   EXPECT_EQ(http.Body, Site("small.jpg"));
+}
+
+// A TLS server on a loopback port for one connection: it reads the request, sends `reply` and
+// then resets the connection instead of closing it.
+class ResettingTlsServer {
+ public:
+  ResettingTlsServer(const std::string& certs, std::string reply) : m_reply(std::move(reply)) {
+    m_ctx = SSL_CTX_new(TLS_server_method());
+    SSL_CTX_use_certificate_chain_file(m_ctx, (certs + "/good.pem").c_str());
+    SSL_CTX_use_PrivateKey_file(m_ctx, (certs + "/good.key").c_str(), SSL_FILETYPE_PEM);
+    m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(m_listen, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    ::listen(m_listen, 1);
+    socklen_t len = sizeof a;
+    ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&a), &len);
+    m_port = ntohs(a.sin_port);
+    m_thread = std::thread([this] { Serve(); });
+  }
+  ~ResettingTlsServer() {
+    ::shutdown(m_listen, SHUT_RDWR);
+    m_thread.join();
+    ::close(m_listen);
+    SSL_CTX_free(m_ctx);
+  }
+  int port() const { return m_port; }
+
+ private:
+  void Serve() {
+    int fd = ::accept(m_listen, nullptr, nullptr);
+    if (fd < 0) return;
+    SSL* ssl = SSL_new(m_ctx);
+    SSL_set_fd(ssl, fd);
+    if (SSL_accept(ssl) == 1) {
+      std::string request;
+      char buf[4096];
+      for (int n; request.find("\r\n\r\n") == std::string::npos &&
+                  (n = SSL_read(ssl, buf, sizeof buf)) > 0;) {
+        request.append(buf, static_cast<std::size_t>(n));
+      }
+      SSL_write(ssl, m_reply.data(), static_cast<int>(m_reply.size()));
+    }
+    linger reset{1, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    ::close(fd);
+    SSL_free(ssl);
+  }
+
+  SSL_CTX* m_ctx = nullptr;
+  int m_listen = -1;
+  int m_port = 0;
+  std::string m_reply;
+  std::thread m_thread;
+};
+
+// A reset right after the last record of a reply of unknown length is reported, as over plain
+// TCP, and not taken for the end of a complete reply.
+TEST_F(TlsE2e, AResetAfterTheLastRecordsIsNoCleanEnd) {
+  ResettingTlsServer server(s_dir->path() + "/certs", "HTTP/1.0 200 OK\r\n\r\n" +
+                                                          std::string(100000, 'b'));
+  THttpClient http;
+  http.TimeOut = 10000;
+  // The records and the reset are all waiting by the time the client reads them.
+  http.OnConnect = [](TSockClient&) { ::usleep(100000); };
+  int successes = 0;
+  http.OnSuccess = [&](CmdType) { ++successes; };
+  std::string error;
+  try {
+    http.Get(Url(std::to_string(server.port()), "/a.gif"));
+  } catch (const ESockError& e) {
+    error = e.what();
+  }
+  EXPECT_EQ(error, "10054:Connection reset by peer");
+  EXPECT_EQ(successes, 0);
 }
 
 TEST_F(TlsE2e, BodyIntoAFile) {
