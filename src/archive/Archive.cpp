@@ -99,14 +99,13 @@ TArchive::PackResult TArchive::PackBody(std::string_view dir, std::string_view l
                                         int waitLimitMs) {
   PackResult r;
   r.archivePath = ArchivePath(dir, lhaName);
-  const std::string buffer(body);  // the library reads a copy of its own
   r.entryName = UniqueEntryName(r.archivePath, fileName);
   if (!WaitWhileBusy([this] { return m_lha.GetRunning(); }, waitLimitMs)) {
     r.status = PackStatus::kBusy;
     return r;
   }
   r.code = m_lha.CompressMem(PackCommandLine(r.archivePath, ArchiveFolder(lhaName), r.entryName),
-                             buffer);
+                             body);
   r.status = r.code == 0 ? PackStatus::kPacked : PackStatus::kFailed;
   return r;
 }

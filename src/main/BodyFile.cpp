@@ -40,7 +40,7 @@ TBodyFile::TBodyFile(std::string_view dir, bool keep) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string path =
         base + "~tv" + std::to_string(::getpid()) + "-" + std::to_string(++g_tempCounter) + ".tmp";
-    m_fd = ::open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    m_fd = ::open(NativePath(path).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (m_fd >= 0) {
       m_tempPath = path;
       return;

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "net/BodySink.h"
+#include "platform/MappedFile.h"
 
 namespace toravin {
 
@@ -36,6 +37,9 @@ class TBodyFile : public TBodySink {
   }
 
   void Write(const char* bytes, std::size_t size) override;
+
+  // The body so far, mapped read-only: for a library that takes a body whole.
+  TMappedFile Map() const { return TMappedFile(m_fd); }
 
   // Gives the file the first free name of `path`, path(1), path(2), ... without ever replacing an
   // existing file. Returns the name given, or empty when the body could not be kept whole or the

@@ -124,11 +124,6 @@ TBodySink* TMainForm::StreamedBody() {
   const std::optional<FileKind> kind =
       KindOfExtension(LowerCase(SplitName(NameOf(CurrentUrl)).ext));
   if (!kind || *kind == FileKind::Html) return nullptr;
-  // The archive library takes a body whole, so one to be packed is held in memory.
-  if (Compress) {
-    HttpClient1.BodyLimit = -1;
-    return nullptr;
-  }
   // An unknown free space is no reason to refuse, as for bodies held in memory.
   m_freeBeforeBody = FreeSpaceQuery ? FreeSpaceQuery() : std::optional<std::uint64_t>();
   const std::int64_t length = HttpClient1.ContentLength;
@@ -171,6 +166,22 @@ std::string TMainForm::SaveStreamed(std::string_view path) {
                    MsgDlgType::mtError, 0, mbOKOnly);
   }
   return written;
+}
+
+bool TMainForm::PackStreamed(std::string_view name) {
+  // The archive library takes a body whole: it reads the temporary file through a mapping, so
+  // the body is never held in memory. Whatever is not packed is saved under its own name.
+  if (m_bodyFile->Ok()) {
+    const TMappedFile body = m_bodyFile->Map();
+    if (body.Ok()) {
+      TArchive::PackResult r = Archive.PackBody(
+          m_form.DirectoryEdit.Text, m_form.LhaFileEdit.Text, ReplaceUnfitChars(name, '_'),
+          body.View(), m_options.timings.archiverWaitMs);
+      if (r.status == TArchive::PackStatus::kPacked) return true;
+    }
+  }
+  SaveStreamed(TargetPath(name));
+  return false;
 }
 
 bool TMainForm::PackBody(std::string_view body, std::string_view name) {

@@ -537,7 +537,7 @@ void TMainForm::HttpClient1Success(CmdType) {
     SaveFailed = false;
     bool packed = false;
     if (Compress) {
-      packed = PackBody(HttpClient1.Body, name);
+      packed = m_bodyFile ? PackStreamed(name) : PackBody(HttpClient1.Body, name);
     } else if (m_bodyFile) {
       SaveStreamed(TargetPath(name));
     } else {

@@ -112,6 +112,8 @@ class TMainForm {
   // once the library is free; when it stays busy or refuses the body, saves it unpacked instead,
   // so that no fetched file is lost. Returns whether it went into the archive.
   bool PackBody(std::string_view body, std::string_view name);
+  // The same for a body that went to a temporary file.
+  bool PackStreamed(std::string_view name);
 
   // The name a user reads for `url`'s file-name part: decoded, in the charset of the page that
   // linked the entry being handled (when that page was fetched in this run).

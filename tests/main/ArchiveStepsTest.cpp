@@ -76,6 +76,25 @@ TEST_F(ArchiveSteps, SavedFilesArePackedIntoOneArchive) {
   EXPECT_FALSE(mf->Archive.LhaPack().Loaded());  // released at the end of the run
 }
 
+// A file to be packed goes to a temporary file as it arrives, like any saved file, and the
+// library reads it from there: the body is never held in memory, and no temporary file is left.
+TEST_F(ArchiveSteps, APackedFileIsReadFromItsTemporaryFile) {
+  S().JPGDownLoad = true;
+  form->UseLhaCheckBox.Checked = true;
+  form->LhaFileEdit.Text = "pics";
+  std::string big(3 << 20, '\0');
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>((i * 7919) >> 5);
+  Page("/index.html", "<img src=\"big.jpg\">");
+  File("/big.jpg", big, "image/jpeg");
+  form->AddressEdit.Text = Url("/index.html");
+  Download();
+  EXPECT_EQ(SavedFiles(), Strings{"pics.lzh"});
+  EXPECT_LT(mf->HttpClient1.Body.capacity(), std::size_t{1} << 20);
+  TempDir out;
+  Shell("cd '" + out.path() + "' && lha xq '" + saveDir + "/pics.lzh'");
+  EXPECT_TRUE(ReadFileBytes(out.path() + "/pics/big.jpg") == big);
+}
+
 // A library that refuses the body (here: the archive file is damaged) must not lose the file:
 // it is saved unpacked, and the damaged archive is left as it was.
 TEST_F(ArchiveSteps, RefusedPackingSavesTheFileUnpacked) {
