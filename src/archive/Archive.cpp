@@ -104,8 +104,8 @@ TArchive::PackResult TArchive::PackBody(std::string_view dir, std::string_view l
     r.status = PackStatus::kBusy;
     return r;
   }
-  r.code = m_lha.CompressMem(PackCommandLine(r.archivePath, ArchiveFolder(lhaName), r.entryName),
-                             body);
+  r.code =
+      m_lha.CompressMem(PackCommandLine(r.archivePath, ArchiveFolder(lhaName), r.entryName), body);
   r.status = r.code == 0 ? PackStatus::kPacked : PackStatus::kFailed;
   return r;
 }

@@ -174,9 +174,9 @@ bool TMainForm::PackStreamed(std::string_view name) {
   if (m_bodyFile->Ok()) {
     const TMappedFile body = m_bodyFile->Map();
     if (body.Ok()) {
-      TArchive::PackResult r = Archive.PackBody(
-          m_form.DirectoryEdit.Text, m_form.LhaFileEdit.Text, ReplaceUnfitChars(name, '_'),
-          body.View(), m_options.timings.archiverWaitMs);
+      TArchive::PackResult r = Archive.PackBody(m_form.DirectoryEdit.Text, m_form.LhaFileEdit.Text,
+                                                ReplaceUnfitChars(name, '_'), body.View(),
+                                                m_options.timings.archiverWaitMs);
       if (r.status == TArchive::PackStatus::kPacked) return true;
     }
   }

@@ -43,8 +43,7 @@ class TAheadTransfer {
 
   // The transfer has a connection, made or under way, that the client can go on with.
   bool CanHandOver() const {
-    return m_state == State::Connecting || m_state == State::Sending ||
-           m_state == State::Receiving;
+    return m_state == State::Connecting || m_state == State::Sending || m_state == State::Receiving;
   }
   // The stream for the HTTP client, going on from where the transfer is; only when
   // CanHandOver(). The transfer is empty afterwards.

@@ -18,9 +18,7 @@ class TMappedFile {
 
   // The file could be mapped (an empty file always can).
   bool Ok() const { return m_ok; }
-  std::string_view View() const {
-    return {static_cast<const char*>(m_data), m_size};
-  }
+  std::string_view View() const { return {static_cast<const char*>(m_data), m_size}; }
 
  private:
   void* m_data = nullptr;

@@ -610,9 +610,12 @@ TEST(HttpClient, ReplyHandedOverFromAheadIsHandledLikeItsOwn) {
     std::size_t received, sent;
     bool connecting;
   } const cases[] = {
-      {0, request.size(), false},  {10, request.size(), false},
-      {70000, request.size(), false}, {reply.size(), request.size(), false},
-      {0, 10, false},              {0, 0, false},
+      {0, request.size(), false},
+      {10, request.size(), false},
+      {70000, request.size(), false},
+      {reply.size(), request.size(), false},
+      {0, 10, false},
+      {0, 0, false},
       {0, 0, true},
   };
   for (const Case& c : cases) {
@@ -626,8 +629,8 @@ TEST(HttpClient, ReplyHandedOverFromAheadIsHandledLikeItsOwn) {
       EXPECT_EQ(h.RequestBlock(), request);
       auto live = std::make_unique<TMemoryStream>(rest);
       live->Connect(0, 0);
-      return std::make_unique<TAheadStream>(reply.substr(0, c.received), std::move(live), 0,
-                                            c.sent, c.connecting);
+      return std::make_unique<TAheadStream>(reply.substr(0, c.received), std::move(live), 0, c.sent,
+                                            c.connecting);
     };
     ahead.http.Get("http://h/a.jpg");
     EXPECT_EQ(handed, 1);

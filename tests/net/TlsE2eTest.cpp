@@ -6,8 +6,8 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
-#include <sys/socket.h>
 #include <openssl/ssl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -145,8 +145,8 @@ class ResettingTlsServer {
 // A reset right after the last record of a reply of unknown length is reported, as over plain
 // TCP, and not taken for the end of a complete reply.
 TEST_F(TlsE2e, AResetAfterTheLastRecordsIsNoCleanEnd) {
-  ResettingTlsServer server(s_dir->path() + "/certs", "HTTP/1.0 200 OK\r\n\r\n" +
-                                                          std::string(100000, 'b'));
+  ResettingTlsServer server(s_dir->path() + "/certs",
+                            "HTTP/1.0 200 OK\r\n\r\n" + std::string(100000, 'b'));
   THttpClient http;
   http.TimeOut = 10000;
   // The records and the reset are all waiting by the time the client reads them.
