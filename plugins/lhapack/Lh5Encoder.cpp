@@ -255,6 +255,29 @@ class MatchFinder {
 bool EncodeLh5(const unsigned char* data, std::size_t size, std::string& out, std::size_t cap,
                const Lh5Params& params) {
   const std::size_t start = out.size();
+  const bool ok = EncodeLh5To(
+      data, size,
+      [&out](std::string_view bytes) {
+        out.append(bytes);
+        return true;
+      },
+      cap, std::size_t{1} << 20, params);
+  if (!ok) out.resize(start);
+  return ok;
+}
+
+bool EncodeLh5To(const unsigned char* data, std::size_t size,
+                 const std::function<bool(std::string_view)>& drain, std::size_t cap,
+                 std::size_t piece, const Lh5Params& params) {
+  // Whole bytes wait in `out` until a piece is full; the bit writer keeps the partial ones.
+  std::string out;
+  std::size_t drained = 0;
+  auto pass = [&] {
+    if (!drain(out)) return false;
+    drained += out.size();
+    out.clear();
+    return true;
+  };
   BitWriter bits(out);
   BlockWriter blocks(bits);
   MatchFinder finder(data, size, params);
@@ -267,7 +290,8 @@ bool EncodeLh5(const unsigned char* data, std::size_t size, std::string& out, st
     if (tokens.size() < blockTokens) return true;
     blocks.Write(tokens);
     tokens.clear();
-    return bits.size() - start < cap;
+    if (drained + bits.size() >= cap) return false;
+    return out.size() < piece || pass();
   };
 
   std::size_t pos = 0;
@@ -305,11 +329,8 @@ bool EncodeLh5(const unsigned char* data, std::size_t size, std::string& out, st
   if (ok && pending) ok = emit({data[pos - 1], 0});
   if (ok && !tokens.empty()) blocks.Write(tokens);
   bits.Flush();
-  if (!ok || out.size() - start >= cap) {
-    out.resize(start);
-    return false;
-  }
-  return true;
+  if (!ok || drained + out.size() >= cap) return false;
+  return out.empty() || pass();
 }
 
 }  // namespace toravin::lha

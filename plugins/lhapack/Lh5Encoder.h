@@ -5,7 +5,9 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
+#include <string_view>
 
 namespace toravin::lha {
 
@@ -23,5 +25,14 @@ struct Lh5Params {
 // then stores the data uncompressed).
 bool EncodeLh5(const unsigned char* data, std::size_t size, std::string& out, std::size_t cap,
                const Lh5Params& params = Lh5Params());
+
+// The same, handing the compressed bytes to `drain` as they are made instead of keeping them, so
+// a large body is compressed in little memory: after each block once `piece` bytes are waiting,
+// and the rest at the end. `drain` returns
+// false to stop (its write failed). Returns false when the bits reach `cap` bytes or `drain`
+// stopped; what was drained by then is for the caller to discard.
+bool EncodeLh5To(const unsigned char* data, std::size_t size,
+                 const std::function<bool(std::string_view)>& drain, std::size_t cap,
+                 std::size_t piece = std::size_t{1} << 20, const Lh5Params& params = Lh5Params());
 
 }  // namespace toravin::lha

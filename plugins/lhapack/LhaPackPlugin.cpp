@@ -3,10 +3,12 @@
 // -lh0- when compression does not make it smaller. Open/FindFirst/Close answer whether an archive
 // holds an entry; handles are numbers into a table of open archives, so a stale or foreign
 // handle is refused instead of being dereferenced.
+#include <cstdio>
 #include <ctime>
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "Crc16.h"
 #include "EntryPath.h"
@@ -116,16 +118,29 @@ TORAVIN_EXPORT int LhaPackCompressMem(void* /*window*/, const char* commandLine,
   entry.crc = lha::Crc16::Of(bytes, size);
   entry.originalSize = size;
   entry.unixTime = static_cast<std::uint32_t>(std::time(nullptr));
-  std::string packed;
-  const void* payload = bytes;
-  std::size_t payloadSize = size;
-  entry.method = "-lh0-";
-  if (!storeOnly && lha::EncodeLh5(bytes, size, packed, size)) {
-    entry.method = "-lh5-";
-    payload = packed.data();
-    payloadSize = packed.size();
-  }
-  entry.packedSize = static_cast<std::uint32_t>(payloadSize);
-  std::string header = lha::BuildLevel2Header(entry);
-  return lha::AppendEntry(toravin::NativePath(line->words[0]), header, payload, payloadSize);
+  // The compressed bits go straight into the archive behind the header, so a large body is
+  // packed in little memory. Data that does not get smaller is stored as it is instead, over
+  // what was written of it.
+  return lha::AppendEntry(
+      toravin::NativePath(line->words[0]), entry, [&](std::FILE* f) -> std::int64_t {
+        const off_t start = ftello(f);
+        if (!storeOnly && start >= 0) {
+          std::uint64_t written = 0;
+          bool failed = false;
+          auto write = [&](std::string_view piece) {
+            failed = std::fwrite(piece.data(), 1, piece.size(), f) != piece.size();
+            written += piece.size();
+            return !failed;
+          };
+          if (lha::EncodeLh5To(bytes, size, write, size)) {
+            entry.method = "-lh5-";
+            entry.packedSize = static_cast<std::uint32_t>(written);
+            return static_cast<std::int64_t>(written);
+          }
+          if (failed || fseeko(f, start, SEEK_SET) != 0) return -1;
+        }
+        entry.method = "-lh0-";
+        entry.packedSize = size;
+        return std::fwrite(bytes, 1, size, f) == size ? static_cast<std::int64_t>(size) : -1;
+      });
 }

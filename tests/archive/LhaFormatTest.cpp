@@ -1,6 +1,6 @@
 // The building blocks of the LHA plug-in on their own: the CRC-16 against its published check
-// value, the length limit of the Huffman codes on skewed frequencies, and the level-2 header's
-// fields read back by our own reader.
+// value, the length limit of the Huffman codes on skewed frequencies, the level-2 header's
+// fields read back by our own reader, and the compressor handing its output over in pieces.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "Crc16.h"
+#include "ArchiveTestSupport.h"
 #include "HuffmanCode.h"
+#include "Lh5Encoder.h"
 #include "LhaHeader.h"
 #include "support/TempDir.h"
 
@@ -110,6 +112,42 @@ TEST(LhaHeaderTest, Level2HeaderReadsBack) {
   for (std::size_t size = 1; size < h.size() + 1234; size += 7) {
     EXPECT_NE(ReadEntryHeader(f.get(), 0, size, info), ReadStatus::kEntry) << size;
   }
+}
+
+// Output handed over in pieces as it is made is byte for byte the output kept whole, and the
+// compressor gives up on data that does not get smaller, or when a piece cannot be written.
+TEST(Lh5EncoderTest, OutputInPiecesIsTheSameAsWhole) {
+  const std::string cases[] = {
+      "", "A", "abababababababababababababababab", test::HtmlLikeData(300000, 2),
+      std::string(100000, 'z') + test::RandomData(50000, 3), test::RandomData(200000, 1)};
+  for (const std::string& data : cases) {
+    SCOPED_TRACE(data.size());
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
+    std::string whole = "kept";
+    const bool packed = EncodeLh5(bytes, data.size(), whole, data.size());
+    std::string pieces;
+    int calls = 0;
+    const bool drained = EncodeLh5To(
+        bytes, data.size(),
+        [&](std::string_view piece) {
+          pieces.append(piece);
+          ++calls;
+          return true;
+        },
+        data.size(), 1000);
+    EXPECT_EQ(drained, packed);
+    if (packed) {
+      EXPECT_EQ("kept" + pieces, whole);
+      if (whole.size() > 3000) {
+        EXPECT_GE(calls, 2);
+      }
+    } else {
+      EXPECT_EQ(whole, "kept");
+    }
+  }
+  const std::string page = test::HtmlLikeData(300000, 4);
+  EXPECT_FALSE(EncodeLh5To(reinterpret_cast<const unsigned char*>(page.data()), page.size(),
+                           [](std::string_view) { return false; }, page.size(), 1000));
 }
 
 }  // namespace
