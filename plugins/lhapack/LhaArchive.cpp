@@ -195,5 +195,4 @@ int AppendEntry(const std::string& nativePath, NewEntry& entry,
                          });
 }
 
-
 }  // namespace toravin::lha

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "Crc16.h"
 #include "ArchiveTestSupport.h"
+#include "Crc16.h"
 #include "HuffmanCode.h"
 #include "Lh5Encoder.h"
 #include "LhaHeader.h"
@@ -117,9 +117,12 @@ TEST(LhaHeaderTest, Level2HeaderReadsBack) {
 // Output handed over in pieces as it is made is byte for byte the output kept whole, and the
 // compressor gives up on data that does not get smaller, or when a piece cannot be written.
 TEST(Lh5EncoderTest, OutputInPiecesIsTheSameAsWhole) {
-  const std::string cases[] = {
-      "", "A", "abababababababababababababababab", test::HtmlLikeData(300000, 2),
-      std::string(100000, 'z') + test::RandomData(50000, 3), test::RandomData(200000, 1)};
+  const std::string cases[] = {"",
+                               "A",
+                               "abababababababababababababababab",
+                               test::HtmlLikeData(300000, 2),
+                               std::string(100000, 'z') + test::RandomData(50000, 3),
+                               test::RandomData(200000, 1)};
   for (const std::string& data : cases) {
     SCOPED_TRACE(data.size());
     const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
@@ -146,8 +149,9 @@ TEST(Lh5EncoderTest, OutputInPiecesIsTheSameAsWhole) {
     }
   }
   const std::string page = test::HtmlLikeData(300000, 4);
-  EXPECT_FALSE(EncodeLh5To(reinterpret_cast<const unsigned char*>(page.data()), page.size(),
-                           [](std::string_view) { return false; }, page.size(), 1000));
+  EXPECT_FALSE(EncodeLh5To(
+      reinterpret_cast<const unsigned char*>(page.data()), page.size(),
+      [](std::string_view) { return false; }, page.size(), 1000));
 }
 
 }  // namespace
