@@ -168,28 +168,27 @@ std::string TMainForm::SaveStreamed(std::string_view path) {
   return written;
 }
 
+bool TMainForm::PackIntoArchive(std::string_view body, std::string_view name) {
+  // An archive's entry names are CP932: a character it cannot hold becomes "_".
+  TArchive::PackResult r =
+      Archive.PackBody(m_form.DirectoryEdit.Text, m_form.LhaFileEdit.Text,
+                       ReplaceUnfitChars(name, '_'), body, m_options.timings.archiverWaitMs);
+  return r.status == TArchive::PackStatus::kPacked;
+}
+
 bool TMainForm::PackStreamed(std::string_view name) {
-  // The archive library takes a body whole: it reads the temporary file through a mapping, so
-  // the body is never held in memory. Whatever is not packed is saved under its own name.
+  // The library reads the temporary file through a mapping, so the body is never held in memory.
   if (m_bodyFile->Ok()) {
     const TMappedFile body = m_bodyFile->Map();
-    if (body.Ok()) {
-      TArchive::PackResult r = Archive.PackBody(m_form.DirectoryEdit.Text, m_form.LhaFileEdit.Text,
-                                                ReplaceUnfitChars(name, '_'), body.View(),
-                                                m_options.timings.archiverWaitMs);
-      if (r.status == TArchive::PackStatus::kPacked) return true;
-    }
+    if (body.Ok() && PackIntoArchive(body.View(), name)) return true;
   }
+  // Not packed: the file is saved unpacked under its own name.
   SaveStreamed(TargetPath(name));
   return false;
 }
 
 bool TMainForm::PackBody(std::string_view body, std::string_view name) {
-  // An archive's entry names are CP932: a character it cannot hold becomes "_".
-  TArchive::PackResult r =
-      Archive.PackBody(m_form.DirectoryEdit.Text, m_form.LhaFileEdit.Text,
-                       ReplaceUnfitChars(name, '_'), body, m_options.timings.archiverWaitMs);
-  if (r.status == TArchive::PackStatus::kPacked) return true;
+  if (PackIntoArchive(body, name)) return true;
   // Still busy, or the library refused the body: the file is saved unpacked under its own name.
   SaveBody(body, TargetPath(name));
   return false;

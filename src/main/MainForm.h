@@ -114,6 +114,8 @@ class TMainForm {
   bool PackBody(std::string_view body, std::string_view name);
   // The same for a body that went to a temporary file.
   bool PackStreamed(std::string_view name);
+  // The archive step alone: whether `body` went into the archive.
+  bool PackIntoArchive(std::string_view body, std::string_view name);
 
   // The name a user reads for `url`'s file-name part: decoded, in the charset of the page that
   // linked the entry being handled (when that page was fetched in this run).
