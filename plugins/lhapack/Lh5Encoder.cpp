@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "BitWriter.h"
@@ -251,20 +252,6 @@ class MatchFinder {
 };
 
 }  // namespace
-
-bool EncodeLh5(const unsigned char* data, std::size_t size, std::string& out, std::size_t cap,
-               const Lh5Params& params) {
-  const std::size_t start = out.size();
-  const bool ok = EncodeLh5To(
-      data, size,
-      [&out](std::string_view bytes) {
-        out.append(bytes);
-        return true;
-      },
-      cap, std::size_t{1} << 20, params);
-  if (!ok) out.resize(start);
-  return ok;
-}
 
 bool EncodeLh5To(const unsigned char* data, std::size_t size,
                  const std::function<bool(std::string_view)>& drain, std::size_t cap,

@@ -6,7 +6,6 @@
 
 #include <cstddef>
 #include <functional>
-#include <string>
 #include <string_view>
 
 namespace toravin::lha {
@@ -20,17 +19,11 @@ struct Lh5Params {
   int blockTokens = 32768;  // literals and matches per Huffman block (at most 65535)
 };
 
-// Compresses `data` as -lh5- and appends the bits to `out`. Gives up, returning false with
-// `out` cut back to its old size, as soon as the compressed bits reach `cap` bytes (the caller
-// then stores the data uncompressed).
-bool EncodeLh5(const unsigned char* data, std::size_t size, std::string& out, std::size_t cap,
-               const Lh5Params& params = Lh5Params());
-
-// The same, handing the compressed bytes to `drain` as they are made instead of keeping them, so
-// a large body is compressed in little memory: after each block once `piece` bytes are waiting,
-// and the rest at the end. `drain` returns
-// false to stop (its write failed). Returns false when the bits reach `cap` bytes or `drain`
-// stopped; what was drained by then is for the caller to discard.
+// Compresses `data` as -lh5-, handing the bits to `drain` as they are made instead of keeping
+// them, so a large body is compressed in little memory: after each block once `piece` bytes are
+// waiting, and the rest at the end. `drain` returns false to stop (its write failed). Gives up,
+// returning false, as soon as the compressed bits reach `cap` bytes (the caller then stores the
+// data uncompressed) or `drain` stopped; what was drained by then is for the caller to discard.
 bool EncodeLh5To(const unsigned char* data, std::size_t size,
                  const std::function<bool(std::string_view)>& drain, std::size_t cap,
                  std::size_t piece = std::size_t{1} << 20, const Lh5Params& params = Lh5Params());

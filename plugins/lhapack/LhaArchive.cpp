@@ -119,12 +119,8 @@ std::shared_ptr<const ArchiveIndex> ScanArchive(const std::string& nativePath) {
   return IndexFor(nativePath, f.get());
 }
 
-namespace {
-
-// Appends an entry: `header`, then what `payload` writes (it returns the size, or -1 when a
-// write failed, and may replace the header by one of the same size), then the closing byte.
-int AppendEntryWith(const std::string& nativePath, std::string header,
-                    const std::function<std::int64_t(std::FILE*, std::string&)>& payload) {
+int AppendEntry(const std::string& nativePath, NewEntry& entry,
+                const std::function<std::int64_t(std::FILE*)>& payload) {
   FilePtr f(std::fopen(nativePath.c_str(), "r+b"));
   if (!f) {
     if (access(nativePath.c_str(), F_OK) == 0) return abi::kArcCannotOpen;
@@ -136,11 +132,14 @@ int AppendEntryWith(const std::string& nativePath, std::string header,
   Kept() = KeptIndex();  // the file is about to change
   const std::uint64_t end = index->end;
   const char closing = 0;
+  std::string header = BuildLevel2Header(entry);
   bool ok = fseeko(f.get(), static_cast<off_t>(end), SEEK_SET) == 0 &&
             WriteAll(f.get(), header.data(), header.size());
-  // The payload may rewrite the header it was placed behind; the final one goes in last.
-  const std::int64_t size = ok ? payload(f.get(), header) : -1;
-  ok = ok && size >= 0;
+  const std::int64_t size = ok ? payload(f.get()) : -1;
+  // The header as the data turned out goes in last, over the first.
+  std::string final = BuildLevel2Header(entry);
+  ok = ok && size >= 0 && final.size() == header.size();
+  header = std::move(final);
   const std::uint64_t newEnd = end + header.size() + static_cast<std::uint64_t>(ok ? size : 0);
   ok = ok && fseeko(f.get(), static_cast<off_t>(newEnd), SEEK_SET) == 0 &&
        WriteAll(f.get(), &closing, 1) && fseeko(f.get(), static_cast<off_t>(end), SEEK_SET) == 0 &&
@@ -172,27 +171,6 @@ int AppendEntryWith(const std::string& nativePath, std::string header,
     Kept() = {nativePath, IdentityOf(st), index};
   }
   return abi::kArcOk;
-}
-
-}  // namespace
-
-int AppendEntry(const std::string& nativePath, const std::string& header, const void* data,
-                std::size_t size) {
-  return AppendEntryWith(nativePath, header, [&](std::FILE* f, std::string&) -> std::int64_t {
-    return WriteAll(f, data, size) ? static_cast<std::int64_t>(size) : -1;
-  });
-}
-
-int AppendEntry(const std::string& nativePath, NewEntry& entry,
-                const std::function<std::int64_t(std::FILE*)>& payload) {
-  return AppendEntryWith(nativePath, BuildLevel2Header(entry),
-                         [&](std::FILE* f, std::string& header) -> std::int64_t {
-                           const std::int64_t size = payload(f);
-                           std::string final = BuildLevel2Header(entry);
-                           if (size < 0 || final.size() != header.size()) return -1;
-                           header = std::move(final);
-                           return size;
-                         });
 }
 
 }  // namespace toravin::lha

@@ -41,17 +41,13 @@ struct ArchiveIndex {
 // kArcCannotOpen.
 std::shared_ptr<const ArchiveIndex> ScanArchive(const std::string& nativePath);
 
-// Appends one entry (header, then `size` bytes of packed data) to the archive, creating it when
-// it does not exist. On a write failure the archive is cut back to its old end and closed again,
-// so it stays as it was. Returns 0 or an abi::ArcResult.
-int AppendEntry(const std::string& nativePath, const std::string& header, const void* data,
-                std::size_t size);
-
-// The same for packed data written straight into the archive: `payload` gets the archive
-// positioned after a header built from `entry`, writes the data there and returns its size (-1
-// when a write failed), leaving `entry` as the data turned out (method, packed size). The header
-// is then built again and put over the first; both have the same size, as a header's size does
-// not depend on the method or the sizes.
+// Appends one entry to the archive, creating it when it does not exist: `payload` gets the
+// archive positioned after a header built from `entry`, writes the packed data there and returns
+// its size (-1 when a write failed), leaving `entry` as the data turned out (method, packed
+// size). The header is then built again and put over the first; both have the same size, as a
+// header's size does not depend on the method or the sizes. On a write failure the archive is
+// cut back to its old end and closed again, so it stays as it was. Returns 0 or an
+// abi::ArcResult.
 int AppendEntry(const std::string& nativePath, NewEntry& entry,
                 const std::function<std::int64_t(std::FILE*)>& payload);
 
