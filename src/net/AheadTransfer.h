@@ -34,8 +34,6 @@ class TAheadTransfer {
   // Advances without waiting; at most `room` more bytes are received. Returns the bytes received.
   std::int64_t Poll(std::int64_t room);
 
-  // The request has gone out whole: the transfer can be handed over.
-  bool Sent() const { return m_state == State::Receiving; }
   // The transfer still holds (or is about to hold) a connection: it counts against the bound.
   // One whose reply has arrived whole, or that failed, holds none.
   bool Busy() const { return m_state != State::Failed && !m_ended; }
