@@ -13,6 +13,8 @@ packages=(
   zlib1g-dev
   # HTTPS: TLS library, and the command that makes the tests' certificates
   libssl-dev openssl
+  # the HTML reader: an HTML5 tokenizer and tree builder
+  libgumbo-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev python3 libre2-dev
   # fuzzing

@@ -18,7 +18,9 @@ bool TMainForm::CheckFileName(std::string_view url) {
   UrlName n = SplitName(NameOf(url));
   bool result = !s.DoFileChoice;
   std::optional<FileKind> kind = KindOfExtension(LowerCase(n.ext));
-  if (kind && KindSwitch(s, *kind)) result = MatchMask(n.base, MaskNamePart(KindMask(s, *kind)));
+  if (kind && KindSwitch(s, m_runOptions, *kind)) {
+    result = MatchMask(n.base, MaskNamePart(KindMask(s, m_runOptions, *kind)));
+  }
   return result;
 }
 
@@ -57,21 +59,13 @@ bool TMainForm::CheckResponse(std::string_view url) {
       length = TryStrToInt(text, value) ? value : 0;
     }
   }
-  if (!kind) return false;
-  switch (*kind) {
-    case FileKind::Jpeg:
-    case FileKind::Gif: {
-      if (!Contains(contentType, "image/")) return false;
-      long long kb = 0;
-      if (s.FileSizeCheck && length > 0 && TryStrToInt(s.FileSize, kb)) return length >= kb * 1024;
-      return true;
-    }
-    case FileKind::Zip:
-      return Contains(contentType, "application/zip");
-    case FileKind::Html:
-      break;
-  }
-  return false;
+  if (!kind || *kind == FileKind::Html) return false;
+  if (*kind == FileKind::Zip) return Contains(contentType, "application/zip");
+  // Every picture kind: an image type and the size test.
+  if (!Contains(contentType, "image/")) return false;
+  long long kb = 0;
+  if (s.FileSizeCheck && length > 0 && TryStrToInt(s.FileSize, kb)) return length >= kb * 1024;
+  return true;
 }
 
 std::string TMainForm::TargetPath(std::string_view name) const {

@@ -21,13 +21,18 @@ constexpr std::size_t kMaxAhead = 64;
 }  // namespace
 
 void TMainForm::SetParallelTransfers(int n) {
-  m_parallel = std::clamp(n, 1, TRunOptions::kMaxParallel);
+  m_runOptions.Parallel = std::clamp(n, 1, TRunOptions::kMaxParallel);
+}
+
+void TMainForm::SetRunOptions(const TRunOptions& options) {
+  m_runOptions = options;
+  SetParallelTransfers(options.Parallel);
 }
 
 void TMainForm::SetFetchAheadActive(bool active) {
   m_aheadActive = active;
   // Transfers ahead advance between the client's wait slices: shorter slices keep them moving.
-  HttpClient1.WaitSliceMs = active && m_parallel > 1 ? 1 : TSockClient::kWaitSliceMs;
+  HttpClient1.WaitSliceMs = active && m_runOptions.Parallel > 1 ? 1 : TSockClient::kWaitSliceMs;
   m_ahead.Clear();
   m_aheadNameTests.clear();
 }
@@ -53,7 +58,7 @@ bool TMainForm::PassesNameTestAhead(const std::string& url, const std::string& r
 }
 
 void TMainForm::PollFetchAhead() {
-  if (!m_aheadActive || m_parallel <= 1 || Aborted || m_inAheadPoll) return;
+  if (!m_aheadActive || m_runOptions.Parallel <= 1 || Aborted || m_inAheadPoll) return;
   m_inAheadPoll = true;
   struct Leave {
     bool& flag;
@@ -70,17 +75,17 @@ void TMainForm::PollFetchAhead() {
 
 void TMainForm::AdvanceFetchAhead() {
   TToraVinIniList& s = *m_settings;
-  const std::string base = BaseUrl(m_form.AddressEdit.Text);
+  const std::string& start = m_form.AddressEdit.Text;
   // While the client is at work, the first entry is the one in hand.
   const int first = HttpClient1.InCommand() ? 1 : 0;
   // The run's own connection is one of the N; a reply that has arrived whole holds none.
-  const int slots = m_parallel - 1;
+  const int slots = m_runOptions.Parallel - 1;
   int busy = 0;
   std::vector<std::string> wanted;
   std::vector<std::string> referers;
   for (int i = first; i < s.Count() && i < first + kAheadScan; ++i) {
     const TDownLoadUnit& unit = s.Item(i);
-    std::string url = NormalizeUrl(IsAbsoluteLink(unit.Url) ? unit.Url : base + unit.Url);
+    std::string url = NormalizeUrl(IsAbsoluteLink(unit.Url) ? unit.Url : JoinLink(start, unit.Url));
     if (std::find(wanted.begin(), wanted.end(), url) != wanted.end()) continue;
     if (!PassesNameTestAhead(url, unit.Referer)) continue;
     if (!m_ahead.Has(url) && (busy >= slots || wanted.size() >= kMaxAhead)) break;

@@ -1,6 +1,7 @@
 // Table-driven: one row per kind, in the order the filter tries them.
 #include "main/FileKinds.h"
 
+#include "main/RunOptions.h"
 #include "main/TextUtil.h"
 #include "platform/Cp932.h"
 #include "settings/ToraVinIniList.h"
@@ -12,10 +13,41 @@ std::optional<FileKind> KindOfExtension(std::string_view ext) {
   if (ext == ".gif") return FileKind::Gif;
   if (ext == ".zip") return FileKind::Zip;
   if (ext == ".html" || ext == ".htm") return FileKind::Html;
+  if (ext == ".png") return FileKind::Png;
+  if (ext == ".webp") return FileKind::Webp;
+  if (ext == ".avif") return FileKind::Avif;
+  if (ext == ".svg") return FileKind::Svg;
   return std::nullopt;
 }
 
-bool KindSwitch(const TToraVinIniList& s, FileKind kind) {
+bool IsPicture(FileKind kind) { return kind != FileKind::Zip && kind != FileKind::Html; }
+
+namespace {
+
+const TKindOption* OptionOf(const TRunOptions& o, FileKind kind) {
+  switch (kind) {
+    case FileKind::Png:
+      return &o.Png;
+    case FileKind::Webp:
+      return &o.Webp;
+    case FileKind::Avif:
+      return &o.Avif;
+    case FileKind::Svg:
+      return &o.Svg;
+    default:
+      return nullptr;
+  }
+}
+
+}  // namespace
+
+bool AnyKindChosen(const TToraVinIniList& s, const TRunOptions& o) {
+  return s.JPGDownLoad || s.GIFDownLoad || s.ZIPDownLoad || s.HTMLDownLoad || o.Png.DownLoad ||
+         o.Webp.DownLoad || o.Avif.DownLoad || o.Svg.DownLoad;
+}
+
+bool KindSwitch(const TToraVinIniList& s, const TRunOptions& o, FileKind kind) {
+  if (const TKindOption* option = OptionOf(o, kind)) return option->DownLoad;
   switch (kind) {
     case FileKind::Jpeg:
       return s.JPGDownLoad;
@@ -23,13 +55,14 @@ bool KindSwitch(const TToraVinIniList& s, FileKind kind) {
       return s.GIFDownLoad;
     case FileKind::Zip:
       return s.ZIPDownLoad;
-    case FileKind::Html:
+    default:
       break;
   }
   return s.HTMLDownLoad;
 }
 
-const std::string& KindMask(const TToraVinIniList& s, FileKind kind) {
+const std::string& KindMask(const TToraVinIniList& s, const TRunOptions& o, FileKind kind) {
+  if (const TKindOption* option = OptionOf(o, kind)) return option->Name;
   switch (kind) {
     case FileKind::Jpeg:
       return s.JpegName;
@@ -37,7 +70,7 @@ const std::string& KindMask(const TToraVinIniList& s, FileKind kind) {
       return s.GifName;
     case FileKind::Zip:
       return s.ZipName;
-    case FileKind::Html:
+    default:
       break;
   }
   return s.HtmlName;

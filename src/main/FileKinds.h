@@ -1,5 +1,6 @@
-// The four kinds of file the crawl knows (JPEG, GIF, ZIP, HTML page), their extensions, and the
-// name parts of a URL that the download filter looks at.
+// The kinds of file the crawl knows (JPEG, GIF, ZIP and HTML page from the settings file; PNG,
+// WebP, AVIF and SVG from the options file), their extensions, and the name parts of a URL that
+// the download filter looks at.
 #pragma once
 
 #include <optional>
@@ -9,15 +10,21 @@
 namespace toravin {
 
 class TToraVinIniList;
+struct TRunOptions;
 
-enum class FileKind { Jpeg, Gif, Zip, Html };
+enum class FileKind { Jpeg, Gif, Zip, Html, Png, Webp, Avif, Svg };
+
+// A picture: JPEG, GIF, PNG, WebP, AVIF or SVG (the kinds tested and saved alike).
+bool IsPicture(FileKind kind);
 
 // The kind whose extension list holds `ext` (lower case, with the leading dot).
 std::optional<FileKind> KindOfExtension(std::string_view ext);
 
-// The kind's switch and mask in the settings.
-bool KindSwitch(const TToraVinIniList& s, FileKind kind);
-const std::string& KindMask(const TToraVinIniList& s, FileKind kind);
+// The kind's switch and mask in the settings or the options.
+bool KindSwitch(const TToraVinIniList& s, const TRunOptions& o, FileKind kind);
+const std::string& KindMask(const TToraVinIniList& s, const TRunOptions& o, FileKind kind);
+// Whether any kind is switched on.
+bool AnyKindChosen(const TToraVinIniList& s, const TRunOptions& o);
 
 // The file-name part of a URL, its extension (from the last ".", empty without one) and its base
 // name (the file name without the extension).

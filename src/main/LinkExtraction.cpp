@@ -3,14 +3,20 @@
 // behind the pending entries. Encoded pages are decoded through the gzip library first. Two
 // rules here differ from a literal reading on purpose: the encoded-page test reads the header
 // of the reply whose body is parsed, and a line that escape processing rejects is searched as it
-// stands instead of ending the run.
+// stands instead of ending the run. Three more mend links the page plainly meant otherwise: a
+// root-relative link goes under the host's root, a protocol-relative one takes the page's scheme,
+// and character references are decoded before the link is tested. With the HTML reader the page
+// is read as a browser reads it instead of line by line.
 #include <exception>
 
+#include "main/CharRefs.h"
 #include "main/FileKinds.h"
+#include "main/HtmlLinkReader.h"
 #include "main/LinkText.h"
 #include "main/MainForm.h"
 #include "main/SplitTags.h"
 #include "main/TextUtil.h"
+#include "main/UrlResolve.h"
 #include "main/UrlRules.h"
 #include "platform/Cp932.h"
 #include "platform/FileSystem.h"
@@ -21,27 +27,26 @@ namespace toravin {
 
 void TMainForm::ParseLinks(std::string_view page, bool startPage, std::string_view pageUrl) {
   const bool encoded = Contains(LowerCase(HttpClient1.Header), "content-encoding");
-  std::vector<std::string> lines;
-  if (!encoded) {
-    lines = SplitTagLines(page);
-  } else if (!m_settings->UseTar) {
-    m_dialogs.Beep();
-    m_dialogs.ShowMessage(Sjis("ＨＴＭＬファイルがエンコードされているために、解釈できません。"));
-    return;
-  } else if (!DecodePage(page, lines)) {
-    return;
+  std::string decoded;
+  if (encoded) {
+    if (!m_settings->UseTar) {
+      m_dialogs.Beep();
+      m_dialogs.ShowMessage(
+          Sjis("ＨＴＭＬファイルがエンコードされているために、解釈できません。"));
+      return;
+    }
+    if (!DecodePage(page, decoded)) return;
+    page = decoded;
   }
   const std::string url(pageUrl);  // the page URL may live in a field that a handler changes
   // The names this page links are read in the charset it declares.
-  std::string head;
-  if (encoded) {
-    for (const std::string& line : lines) {
-      if (head.size() > 4096) break;
-      head += line;
-    }
-  }
-  NameCharset cs = DeclaredCharset(HttpClient1.Header, encoded ? std::string_view(head) : page);
+  const NameCharset cs = DeclaredCharset(HttpClient1.Header, page);
   if (cs != NameCharset::Unknown) m_pageCharsets[url] = cs;
+  if (m_runOptions.Reader == LinkReader::Html) {
+    ReadHtmlLinks(page, cs, startPage, url);
+    return;
+  }
+  const std::vector<std::string> lines = SplitTagLines(page);
   for (const std::string& line : lines) {
     SearchLine(line, startPage, url);
     ProcessMessages();
@@ -57,7 +62,8 @@ void TMainForm::SearchLine(const std::string& line, bool startPage, std::string_
     int pos = 0, len = 0;
     FindPattern(upper, pattern, pos, len);
     if (pos == 0) continue;
-    std::string link = LinkFromMatch(line, static_cast<size_t>(pos), static_cast<size_t>(len));
+    std::string link =
+        DecodeCharRefs(LinkFromMatch(line, static_cast<size_t>(pos), static_cast<size_t>(len)));
     if (AcceptLink(link, startPage, pageUrl)) m_settings->AddItem(link, pageUrl);
   }
 }
@@ -79,17 +85,52 @@ void TMainForm::FindPattern(std::string_view upperLine, const char* pattern, int
 bool TMainForm::AcceptLink(std::string& link, bool startPage, std::string_view pageUrl) {
   const TToraVinIniList& s = *m_settings;
   bool keep = true;
-  if (!startPage && !IsAbsoluteLink(link)) link = NormalizeUrl(BaseUrl(pageUrl) + link);
+  if (!startPage && !IsAbsoluteLink(link)) link = NormalizeUrl(JoinLink(pageUrl, link));
   if (s.ContainsUrl(link)) keep = false;
   if (Contains(link, "/cgi-bin/") || Contains(link, ".cgi")) keep = false;
   if (!keep) return false;
   std::optional<FileKind> kind = KindOfExtension(LinkExtension(link));
   if (!kind) return false;
   if (*kind == FileKind::Html) return s.HTMLDownLoad && startPage;
-  return KindSwitch(s, *kind);
+  return KindSwitch(s, m_runOptions, *kind);
 }
 
-bool TMainForm::DecodePage(std::string_view page, std::vector<std::string>& lines) {
+void TMainForm::ReadHtmlLinks(std::string_view page, NameCharset charset, bool startPage,
+                              const std::string& pageUrl) {
+  const HtmlLinks found = toravin::ReadHtmlLinks(page, charset);
+  // Links resolve against the first <base href>, itself read against the page's URL.
+  std::string base = pageUrl;
+  if (found.base) {
+    std::string resolved = ResolveReference(pageUrl, *found.base);
+    if (!resolved.empty()) base = std::move(resolved);
+  }
+  const std::string self = ResolveReference(pageUrl, pageUrl);
+  std::size_t n = 0;
+  for (const HtmlLink& link : found.links) {
+    const std::string url = ResolveReference(base, link.value);
+    // A link to the page itself (a "#section" of it) fetches nothing new.
+    if (!url.empty() && url != self && AcceptHtmlLink(url, link.pageAllowed, startPage)) {
+      m_settings->AddItem(url, pageUrl);
+    }
+    if (++n % 256 == 0) ProcessMessages();
+  }
+}
+
+bool TMainForm::AcceptHtmlLink(const std::string& url, bool pageAllowed, bool startPage) {
+  const TToraVinIniList& s = *m_settings;
+  if (s.ContainsUrl(url)) return false;
+  if (Contains(url, "/cgi-bin/") || Contains(url, ".cgi")) return false;
+  // The kind is the one of the URL's path: "photo.jpg?w=300" is a JPEG.
+  const std::string_view name = UrlPathName(url);
+  const std::size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos) return false;
+  std::optional<FileKind> kind = KindOfExtension(LowerCase(name.substr(dot)));
+  if (!kind) return false;
+  if (*kind == FileKind::Html) return s.HTMLDownLoad && startPage && pageAllowed;
+  return KindSwitch(s, m_runOptions, *kind);
+}
+
+bool TMainForm::DecodePage(std::string_view page, std::string& text) {
   std::string name = FileNamePart(CurrentUrl);
   if (name.empty()) name = "index.html";
   // The copy, and the decoded file the library leaves beside it, lie in a directory made for
@@ -118,13 +159,13 @@ bool TMainForm::DecodePage(std::string_view page, std::vector<std::string>& line
     std::string_view piece = rest.substr(0, zero);
     std::string upper = UpperCase(piece);
     if (Contains(upper, "<!DOCTYPE") || Contains(upper, "<HTML>")) {
-      lines = SplitTagLines(piece);
+      text.assign(piece);
       return true;
     }
     rest.remove_prefix(zero + 1);
   }
   size_t last = bytes.rfind('\0');
-  lines = SplitTagLines(last == std::string_view::npos ? bytes : bytes.substr(last + 1));
+  text.assign(last == std::string_view::npos ? bytes : bytes.substr(last + 1));
   return true;
 }
 

@@ -11,8 +11,10 @@
 
 #include "archive/ArchiveMessages.h"
 #include "archive/WaitWhileBusy.h"
+#include "main/FileKinds.h"
 #include "main/SplitTags.h"
 #include "main/TextUtil.h"
+#include "main/UrlResolve.h"
 #include "main/UrlRules.h"
 #include "platform/Clock.h"
 #include "platform/Cp932.h"
@@ -118,7 +120,7 @@ void TMainForm::FormCreate() {
     IniFileName = JoinPath(ExecutableDirectory(), "ToraVin.ini");
   }
   StartDir = CurrentDirectory();
-  m_parallel = TRunOptions::Load(TRunOptions::FileBeside(IniFileName)).Parallel;
+  SetRunOptions(TRunOptions::Load(TRunOptions::FileBeside(IniFileName)));
   m_settings = std::make_unique<TToraVinIniList>(&m_form.BodyMemo);
   m_settings->MemoName = [this](std::string_view url, std::string_view referer) {
     return ReadableName(FileNamePart(url), CharsetOf(referer));
@@ -173,8 +175,8 @@ void TMainForm::FormDestroy() {
   s.UseLha = m_form.UseLhaCheckBox.Checked;
   s.LhaName = m_form.LhaFileEdit.Text;
   const std::string optionsFile = TRunOptions::FileBeside(IniFileName);
-  if (m_parallel != TRunOptions::kDefaultParallel || FileExists(optionsFile)) {
-    TRunOptions{m_parallel}.Save(optionsFile);
+  if (m_runOptions != TRunOptions() || FileExists(optionsFile)) {
+    m_runOptions.Save(optionsFile);
   }
   try {
     if (s.SaveSettings(IniFileName) == TToraVinIniList::SaveResult::DiskFull) {
@@ -287,7 +289,7 @@ void TMainForm::DownLoadButtonClick() {
   if (m_running) return;
   RunScope scope(m_running, [this] { RestoreKeptEntry(); });
   TToraVinIniList& s = *m_settings;
-  if (!s.JPGDownLoad && !s.GIFDownLoad && !s.ZIPDownLoad && !s.HTMLDownLoad) {
+  if (!AnyKindChosen(s, m_runOptions)) {
     ShowMessageBox(Sjis("ダウンロードをするファイルの種類が選択されていません。"),
                    MsgDlgType::mtError, 0, mbOKOnly);
     return;
@@ -413,11 +415,10 @@ void TMainForm::RunWorkList() {
     }
 
     f.DownLoadButton.Enabled = false;
-    const std::string base = BaseUrl(f.AddressEdit.Text);
     SetFetchAheadActive(true);
     while (s.Count() > 0 && !Aborted) {
       const TDownLoadUnit& unit = s.Item(0);
-      CurrentUrl = IsAbsoluteLink(unit.Url) ? unit.Url : base + unit.Url;
+      CurrentUrl = IsAbsoluteLink(unit.Url) ? unit.Url : JoinLink(f.AddressEdit.Text, unit.Url);
       CurrentUrl = NormalizeUrl(CurrentUrl);
       m_nameCharset = CharsetOf(unit.Referer);
       if (!CheckFileName(CurrentUrl)) {
@@ -502,6 +503,8 @@ void TMainForm::HttpClient1ConnectionFailed() {
 }
 
 std::string TMainForm::NameOf(std::string_view url) const {
+  // The HTML reader names a file by its URL's path: "photo.jpg?w=300" is the JPEG "photo.jpg".
+  if (m_runOptions.Reader == LinkReader::Html) url = UrlWithoutQuery(url);
   return ReadableName(FileNamePart(url), m_nameCharset);
 }
 

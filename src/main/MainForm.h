@@ -129,8 +129,12 @@ class TMainForm {
 
   // Transfers at once (1-8): the run's own and those fetched ahead of it. Kept in the options file
   // beside the settings file; 1 is one file after the other.
-  int ParallelTransfers() const { return m_parallel; }
+  int ParallelTransfers() const { return m_runOptions.Parallel; }
   void SetParallelTransfers(int n);
+  // The options kept beside the settings file: transfers at once, the link reader, the kinds of
+  // file beyond the settings file's four.
+  const TRunOptions& RunOptions() const { return m_runOptions; }
+  void SetRunOptions(const TRunOptions& options);
   // The request edits of every crawl request (Referer, Accept, ...), for `client` fetching on
   // behalf of an entry linked from `referer`.
   static void EditRequestHeaders(THttpClient& client, std::string_view referer);
@@ -183,8 +187,12 @@ class TMainForm {
   void SetFetchAheadActive(bool active);
   std::string TargetPath(std::string_view name) const;
   // Decodes an encoded page into its line list; false when no link may be taken from it.
-  bool DecodePage(std::string_view page, std::vector<std::string>& lines);
+  bool DecodePage(std::string_view page, std::string& text);
   void SearchLine(const std::string& line, bool startPage, std::string_view pageUrl);
+  // The HTML reader: every link of the page, queued as the link test allows.
+  void ReadHtmlLinks(std::string_view page, NameCharset charset, bool startPage,
+                     const std::string& pageUrl);
+  bool AcceptHtmlLink(const std::string& url, bool pageAllowed, bool startPage);
   void Pause(int ms, bool pumpFirst);
 
   TFormModel& m_form;
@@ -204,7 +212,7 @@ class TMainForm {
   bool m_parsesBody = false;
   // Transfers fetched ahead of the run, and their bound.
   TFetchAhead m_ahead;
-  int m_parallel = TRunOptions::kDefaultParallel;
+  TRunOptions m_runOptions;
   bool m_aheadActive = false;
   bool m_inAheadPoll = false;
   std::unordered_map<std::string, bool> m_aheadNameTests;

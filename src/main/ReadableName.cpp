@@ -1,6 +1,7 @@
 #include "main/ReadableName.h"
 
 #include "main/TextUtil.h"
+#include "platform/Cp932.h"
 #include "platform/UnfitChar.h"
 
 namespace toravin {
@@ -29,6 +30,9 @@ NameCharset CharsetNamed(std::string_view lowerText, std::size_t at) {
   if (name == "shift_jis" || name == "shift-jis" || name == "sjis" || name == "x-sjis" ||
       name == "windows-31j" || name == "cp932" || name == "ms932") {
     return NameCharset::ShiftJis;
+  }
+  if (name == "euc-jp" || name == "x-euc-jp" || name == "eucjp" || name == "euc_jp") {
+    return NameCharset::EucJp;
   }
   return NameCharset::Unknown;
 }
@@ -116,6 +120,11 @@ std::string ReadableName(std::string_view raw, NameCharset charset) {
   // A declared UTF-8 page reads its names as UTF-8 as detection would; a name that is not valid
   // UTF-8 stays as the page had it either way. A declared Shift-JIS page is never second-guessed.
   const bool utf8 = charset != NameCharset::ShiftJis && LooksLikeUtf8(bytes);
+  if (!utf8 && charset == NameCharset::EucJp) {
+    return Utf8ToCp932Lossless(ConvertCharset(bytes, "UTF-8", "EUC-JP", [](std::string_view) {
+      return std::string("?");
+    }));
+  }
   return utf8 ? Utf8ToCp932Lossless(bytes) : bytes;
 }
 

@@ -10,11 +10,11 @@
 
 namespace toravin {
 
-enum class NameCharset { Unknown, Utf8, ShiftJis };
+enum class NameCharset { Unknown, Utf8, ShiftJis, EucJp };
 
 // The charset a page declared: the charset parameter of its Content-Type header, else a <meta>
 // charset (or http-equiv Content-Type) within its first 4 KB. Unknown when neither says, or
-// names a charset other than UTF-8 or Shift-JIS.
+// names a charset other than UTF-8, Shift-JIS or EUC-JP.
 NameCharset DeclaredCharset(std::string_view header, std::string_view page);
 
 // Percent-escapes decoded, except those that would yield "/", "\", NUL or a control character,
@@ -24,7 +24,7 @@ std::string PercentDecodeName(std::string_view raw);
 // The name a user reads for the raw file-name part of a URL. The decoded bytes are read as the
 // page's declared charset; without one, as UTF-8 when they are valid UTF-8 with at least one
 // multi-byte character, and as Shift-JIS otherwise (which leaves a Shift-JIS name exactly as the
-// page had it).
+// page had it). A declared EUC-JP page's names that are not UTF-8 are read as EUC-JP.
 std::string ReadableName(std::string_view raw, NameCharset charset = NameCharset::Unknown);
 
 // True for valid UTF-8 holding at least one multi-byte character.

@@ -8,11 +8,28 @@
 
 namespace toravin {
 
+// How links are found in a page: the two link patterns, or reading the page as HTML.
+enum class LinkReader { Patterns, Html };
+
+// The switch and the mask of a kind of file beyond the settings file's four.
+struct TKindOption {
+  bool DownLoad = false;
+  std::string Name;  // CP932, as the settings file's masks
+  bool operator==(const TKindOption&) const = default;
+};
+
 struct TRunOptions {
   static constexpr int kDefaultParallel = 4;
   static constexpr int kMaxParallel = 8;
   // Transfers at once: the run's own and those fetched ahead of it (1: one at a time).
   int Parallel = kDefaultParallel;
+  LinkReader Reader = LinkReader::Patterns;
+  TKindOption Png{false, "*.png"};
+  TKindOption Webp{false, "*.webp"};
+  TKindOption Avif{false, "*.avif"};
+  TKindOption Svg{false, "*.svg"};
+
+  bool operator==(const TRunOptions&) const = default;
 
   // The options file beside the settings file `iniFileName` (core paths).
   static std::string FileBeside(std::string_view iniFileName);

@@ -32,8 +32,6 @@ TSettingFormModel::TSettingFormModel(TToraVinIniList& store, TSockClient& client
   SetUpNumber(PortEdit, true);
   SetUpNumber(FileSizeEdit, true);
   SetUpNumber(RetryCountEdit, false);
-  SetUpNumber(ParallelEdit, true);
-  ParallelEdit.SetIntegerLength(1);
   JpegFileEdit.Text = "*.jpg";
   GifFileEdit.Text = "*.gif";
   ZipFileEdit.Text = "*.zip";
@@ -43,8 +41,6 @@ TSettingFormModel::TSettingFormModel(TToraVinIniList& store, TSockClient& client
 TSettingFormModel::TSettingFormModel(TMainForm& form)
     : TSettingFormModel(form.Settings(), form.HttpClient1, form.Dlg(), FilterMaskCheck(form)) {
   YesBitBtn.Enabled = form.Form().DownLoadButton.Enabled;
-  ReadParallel = [&form] { return form.ParallelTransfers(); };
-  WriteParallel = [&form](int n) { form.SetParallelTransfers(n); };
 }
 
 TSettingFormModel::MaskCheck TSettingFormModel::FilterMaskCheck(TMainForm& form) {
@@ -77,7 +73,6 @@ void TSettingFormModel::FormShow() {
   UseTarCheckBox.Checked = s.UseTar;
   RetryCheckBox.Checked = s.Retry;
   RetryCountEdit.SetText(s.RetryCount);
-  if (ReadParallel) ParallelEdit.SetText(std::to_string(ReadParallel()));
 
   ChoiceGroupBox.Enabled = FileChoiceCheckBox.Checked;
   JpegFileEdit.Enabled = s.JPGDownLoad;
@@ -99,6 +94,9 @@ void TSettingFormModel::HtmlCheckBoxClick() { HtmlFileEdit.Enabled = HtmlCheckBo
 void TSettingFormModel::ProxyCheckBoxClick() { ProxyGroupBox.Enabled = ProxyCheckBox.Checked; }
 void TSettingFormModel::FileSizeCheckBoxClick() { FileSizeEdit.Enabled = FileSizeCheckBox.Checked; }
 void TSettingFormModel::RetryCheckBoxClick() { RetryCountEdit.Enabled = RetryCheckBox.Checked; }
+void TSettingFormModel::ExtraButtonClick() {
+  if (OpenExtra) OpenExtra();
+}
 
 bool TSettingFormModel::Validate() {
   // A ticked kind's mask is compiled by the download filter for every link of that kind; a
@@ -132,15 +130,6 @@ bool TSettingFormModel::Validate() {
     m_dialogs.MessageDlg(Sjis("リトライ回数は整数で入力してください。"), MsgDlgType::mtWarning,
                          mbOKOnly, 0);
     FocusControl = "RetryCountEdit";
-    return false;
-  }
-  long long parallel = 0;
-  if (WriteParallel &&
-      (!TryStrToInt(ParallelEdit.Text(), parallel) || parallel < 1 || parallel > kMaxParallel)) {
-    m_dialogs.PlayKindSound(MsgDlgType::mtWarning);
-    m_dialogs.MessageDlg(Sjis("同時に転送する数は、1 から 8 までの整数で入力してください。"),
-                         MsgDlgType::mtWarning, mbOKOnly, 0);
-    FocusControl = "ParallelEdit";
     return false;
   }
   return true;
@@ -182,10 +171,6 @@ void TSettingFormModel::YesBitBtnClick() {
   s.UseTar = UseTarCheckBox.Checked;
   s.Retry = RetryCheckBox.Checked;
   s.RetryCount = RetryCountEdit.Text();
-  long long parallel = 0;
-  if (WriteParallel && TryStrToInt(ParallelEdit.Text(), parallel)) {
-    WriteParallel(static_cast<int>(parallel));
-  }
   Result = ModalResult::mrOk;
 }
 

@@ -45,12 +45,10 @@ class TSettingFormModel {
   Control UseTarCheckBox;
   Control RetryCheckBox;
   TNumEditModel RetryCountEdit;
-  // Transfers at once (1-8). The number lives in the options file beside the settings file,
-  // never in it; ReadParallel and WriteParallel reach it (the field is left alone when unset).
-  TNumEditModel ParallelEdit;
-  std::function<int()> ReadParallel;
-  std::function<void(int)> WriteParallel;
-  static constexpr int kMaxParallel = 8;
+  // "拡張設定…": opens the dialog of the options kept beside the settings file (OpenExtra, set
+  // by the view; the button does nothing without it).
+  Control ExtraButton;
+  std::function<void()> OpenExtra;
   Control YesBitBtn;
   Control NoBitBtn;
 
@@ -64,6 +62,7 @@ class TSettingFormModel {
   void ProxyCheckBoxClick();
   void FileSizeCheckBoxClick();
   void RetryCheckBoxClick();
+  void ExtraButtonClick();
   // Confirm: checks the ticked masks and the retry count first; a fault is shown, the dialog
   // stays open and FocusControl names the field. Otherwise stores and closes with mrOk.
   void YesBitBtnClick();

@@ -46,6 +46,19 @@ std::string BaseUrl(std::string_view url) {
   return base;
 }
 
+std::string JoinLink(std::string_view pageUrl, std::string_view link) {
+  const size_t scheme = pageUrl.find("://");
+  if (link.substr(0, 2) == "//") {
+    return std::string(scheme == std::string_view::npos ? std::string_view("http")
+                                                        : pageUrl.substr(0, scheme)) +
+           ":" + std::string(link);
+  }
+  if (!link.empty() && link[0] == '/' && scheme != std::string_view::npos) {
+    return std::string(pageUrl.substr(0, PathStart(pageUrl))) + std::string(link);
+  }
+  return BaseUrl(pageUrl) + std::string(link);
+}
+
 std::string NormalizeUrl(std::string_view url) {
   std::string s(url);
   const bool hasScheme = s.find("://") != std::string::npos;

@@ -12,6 +12,12 @@ namespace toravin {
 // An empty URL gives "/".
 std::string BaseUrl(std::string_view url);
 
+// The link joined to the URL of the page that holds it, not yet normalised: a link starting with
+// "//" takes the page's scheme ("http:" when the page URL has none), one starting with a single
+// "/" goes under the page's scheme, host and port, any other after BaseUrl of the page URL.
+// The caller leaves absolute links as they are.
+std::string JoinLink(std::string_view pageUrl, std::string_view link);
+
 // Removes "/../" (with the segment before it) and "/./" segments, all "/../" first. The scheme
 // and host are never removed: a "/../" directly under the host drops only itself
 // ("http://h/../c" -> "http://h/c"); in a text without a scheme, a "/../" with no "/" before

@@ -8,6 +8,8 @@
 #include <errno.h>
 #include <iconv.h>
 
+#include <algorithm>
+#include <memory>
 #include <stdexcept>
 #include <unordered_map>
 
@@ -22,6 +24,7 @@ class Converter {
     }
   }
   ~Converter() { iconv_close(m_handle); }
+  iconv_t Handle() const { return m_handle; }
   Converter(const Converter&) = delete;
   Converter& operator=(const Converter&) = delete;
 
@@ -111,6 +114,43 @@ std::string Utf8ToCp932(std::string_view utf8) {
   if (IsAscii(utf8)) return std::string(utf8);
   thread_local Converter conv("CP932", "UTF-8");
   return conv.Convert(utf8, "?", SkipUtf8);
+}
+
+std::string ConvertCharset(std::string_view text, const char* to, const char* from,
+                           const std::function<std::string(std::string_view)>& unfit) {
+  thread_local std::unordered_map<std::string, std::unique_ptr<Converter>> converters;
+  std::unique_ptr<Converter>& conv = converters[std::string(to) + "<" + from];
+  if (!conv) conv = std::make_unique<Converter>(to, from);
+  const bool fromUtf8 = std::string_view(from) == "UTF-8";
+  iconv_t handle = conv->Handle();
+  iconv(handle, nullptr, nullptr, nullptr, nullptr);
+  std::string out(text.size() * 2 + 16, '\0');
+  char* src = const_cast<char*>(text.data());
+  size_t srcLeft = text.size();
+  size_t used = 0;
+  while (srcLeft > 0) {
+    char* dst = out.data() + used;
+    size_t dstLeft = out.size() - used;
+    const size_t rc = iconv(handle, &src, &srcLeft, &dst, &dstLeft);
+    used = out.size() - dstLeft;
+    if (rc != static_cast<size_t>(-1)) break;
+    if (errno == E2BIG) {
+      out.resize(out.size() * 2);
+      continue;
+    }
+    // EILSEQ or EINVAL: the caller says what stands for the character.
+    const std::string_view rest(src, srcLeft);
+    const size_t n = fromUtf8 ? SkipUtf8(rest) : 1;
+    const std::string replacement = unfit(rest.substr(0, n));
+    out.resize(std::max(out.size(), used + replacement.size() + srcLeft * 2 + 16));
+    out.replace(used, replacement.size(), replacement);
+    used += replacement.size();
+    src += n;
+    srcLeft -= n;
+    iconv(handle, nullptr, nullptr, nullptr, nullptr);
+  }
+  out.resize(used);
+  return out;
 }
 
 const std::string& Sjis(const char* utf8Literal) {

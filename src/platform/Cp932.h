@@ -3,6 +3,7 @@
 // paths, the program's own UTF-8 message literals).
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,12 @@ std::string Cp932ToUtf8(std::string_view cp932);
 
 // UTF-8 -> CP932. A character that CP932 cannot hold (or a malformed sequence) becomes "?".
 std::string Utf8ToCp932(std::string_view utf8);
+
+// `text` converted from the iconv charset `from` to `to` ("EUC-JP", "UTF-8", ...). A character
+// that does not convert (or a malformed sequence) is replaced by `unfit(its bytes in from)`,
+// and the conversion goes on after it.
+std::string ConvertCharset(std::string_view text, const char* to, const char* from,
+                           const std::function<std::string(std::string_view)>& unfit);
 
 // The CP932 form of one of the program's own UTF-8 literals, converted once per literal (the key
 // is the literal's address, so pass string literals only). The reference stays valid for the

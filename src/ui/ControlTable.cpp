@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
@@ -42,6 +43,8 @@ QWidget* Create(const ControlSpec& s, QWidget* parent) {
       return new QPushButton(caption, parent);
     case ControlKind::CheckBox:
       return new QCheckBox(caption, parent);
+    case ControlKind::RadioButton:
+      return new QRadioButton(caption, parent);
     case ControlKind::GroupBox:
       return new QGroupBox(caption, parent);
     case ControlKind::Panel: {
@@ -71,8 +74,8 @@ void FitCaption(QWidget* w, ControlKind kind) {
   if (kind == ControlKind::PushButton) {
     text = static_cast<QPushButton*>(w)->text();
     chrome = 8;
-  } else if (kind == ControlKind::CheckBox) {
-    text = static_cast<QCheckBox*>(w)->text();
+  } else if (kind == ControlKind::CheckBox || kind == ControlKind::RadioButton) {
+    text = static_cast<QAbstractButton*>(w)->text();
     chrome = 22;
   } else {
     return;

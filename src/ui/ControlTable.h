@@ -13,7 +13,17 @@
 
 namespace toravin {
 
-enum class ControlKind { Label, LineEdit, Memo, PushButton, CheckBox, GroupBox, Panel, Custom };
+enum class ControlKind {
+  Label,
+  LineEdit,
+  Memo,
+  PushButton,
+  CheckBox,
+  RadioButton,
+  GroupBox,
+  Panel,
+  Custom
+};
 
 struct ControlSpec {
   const char* name;

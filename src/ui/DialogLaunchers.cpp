@@ -3,10 +3,12 @@
 #include "ui/DialogLaunchers.h"
 
 #include "main/DirectoryChangeModel.h"
+#include "main/ExtraSettingFormModel.h"
 #include "main/MainForm.h"
 #include "main/SettingFormModel.h"
 #include "ui/AboutForm.h"
 #include "ui/DirectoryChangeForm.h"
+#include "ui/ExtraSettingForm.h"
 #include "ui/SettingForm.h"
 
 namespace toravin {
@@ -14,6 +16,13 @@ namespace toravin {
 void OpenSettingForm(QWidget* owner, TMainForm& form) {
   TSettingFormModel model(form);  // the confirm button follows DownLoadButton
   TSettingForm dialog(owner, model);
+  model.OpenExtra = [&dialog, &form] { OpenExtraSettingForm(&dialog, form); };
+  dialog.exec();
+}
+
+void OpenExtraSettingForm(QWidget* owner, TMainForm& form) {
+  TExtraSettingFormModel model(form);
+  TExtraSettingForm dialog(owner, model);
   dialog.exec();
 }
 

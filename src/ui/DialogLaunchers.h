@@ -11,6 +11,9 @@ class TMainForm;
 
 // "設定": the settings dialog; its confirm button is enabled only while Download is.
 void OpenSettingForm(QWidget* owner, TMainForm& form);
+// "拡張設定…" in the settings dialog: the options kept beside the settings file (transfers at once,
+// how pages are read, the further picture kinds); confirm writes them into the engine.
+void OpenExtraSettingForm(QWidget* owner, TMainForm& form);
 // "ディレクトリー変更": the directory-change dialog, preset to the save directory when it exists,
 // otherwise to the directory the program started in; OK writes the choice into DirectoryEdit.
 void OpenDirectoryChangeForm(QWidget* owner, TMainForm& form);

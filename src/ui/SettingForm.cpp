@@ -65,10 +65,10 @@ const std::array kControls{
                 "ダウンロードに失敗したときリトライする", "", 0, 8},
     ControlSpec{"RetryCountEdit", K::Custom, nullptr, 376, 280, 121, 20, "", "", 0, 9},
     ControlSpec{"Label2", K::Label, nullptr, 504, 288, 12, 12, "回", "", 0, -1},
-    // Beyond the original layout: transfers at once, in the free row under the archive option.
-    ControlSpec{"Label9", K::Label, nullptr, 16, 284, 100, 12, "同時に転送する数：", "", 0, -1},
-    ControlSpec{"ParallelEdit", K::Custom, nullptr, 128, 280, 49, 20, "",
-                "いくつのファイルを同時に転送するか（1～8）", 0, 10, "Label9"},
+    // Beyond the original layout: the options kept beside the settings file, in their own
+    // dialog, opened from the free row under the archive option.
+    ControlSpec{"ExtraButton", K::PushButton, nullptr, 16, 278, 105, 23, "拡張設定…",
+                "同時に転送する数、ページの読み方、ほかの画像の種類", 0, 10},
     ControlSpec{"Panel1", K::Panel, nullptr, 0, 307, 536, 41, "", "", 0, 5},
     ControlSpec{"YesBitBtn", K::PushButton, "Panel1", 152, 8, 75, 25, "はい", "", 0, 0},
     ControlSpec{"NoBitBtn", K::PushButton, "Panel1", 288, 8, 75, 25, "いいえ", "", 0, 1},
@@ -132,7 +132,6 @@ const std::array kNumbers{
     Number{"PortEdit", &TSettingFormModel::PortEdit},
     Number{"FileSizeEdit", &TSettingFormModel::FileSizeEdit},
     Number{"RetryCountEdit", &TSettingFormModel::RetryCountEdit},
-    Number{"ParallelEdit", &TSettingFormModel::ParallelEdit},
 };
 
 }  // namespace
@@ -193,6 +192,8 @@ void TSettingForm::bind() {
     connect(m_controls->get<QLineEdit>(e.name), &QLineEdit::textEdited, this,
             [this, e](const QString& text) { (m_model.*e.control).Text = ToSjis(text); });
   }
+  connect(m_controls->get<QPushButton>("ExtraButton"), &QPushButton::clicked, this,
+          [this] { m_model.ExtraButtonClick(); });
   connect(m_controls->get<QPushButton>("YesBitBtn"), &QPushButton::clicked, this,
           [this] { confirm(); });
   connect(m_controls->get<QPushButton>("NoBitBtn"), &QPushButton::clicked, this,

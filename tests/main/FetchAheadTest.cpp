@@ -283,7 +283,7 @@ TEST(RunOptionsFile, CountIsReadWithinItsRangeElseTheDefault) {
                         {"", 4},
                         {"Other=2\nParallel=2", 2}};
   for (const Case& c : cases) EXPECT_EQ(TRunOptions::Parse(c.text).Parallel, c.parallel) << c.text;
-  EXPECT_EQ(TRunOptions{6}.Text(), "Parallel=6\r\n");
+  EXPECT_EQ(TRunOptions{6}.Text().rfind("Parallel=6\r\nReader=patterns\r\n", 0), 0u);
   EXPECT_EQ(TRunOptions::FileBeside("C:\\dir\\ToraVin.ini"), "C:\\dir\\ToraVin.options");
   EXPECT_EQ(TRunOptions::Load("/nonexistent/ToraVin.options").Parallel, 4);
 }
@@ -297,7 +297,7 @@ TEST_F(FetchAhead, CountIsKeptBesideTheSettingsFileWhichStaysAsItWas) {
   mf->SetParallelTransfers(7);
   mf->FormDestroy();
   EXPECT_EQ(ReadFileBytes(iniFile), settings);
-  EXPECT_EQ(ReadFileBytes(optionsFile), "Parallel=7\r\n");
+  EXPECT_EQ(ReadFileBytes(optionsFile).rfind("Parallel=7\r\nReader=patterns\r\n", 0), 0u);
   mf = std::make_unique<TMainForm>(
       *form, dialogs, TMainForm::Options{Timings::NoPauses(), iniFile, LibrarySearch::Default()});
   mf->FormCreate();

@@ -38,7 +38,11 @@ TEST(FileKinds, NamesOfUrls) {
   EXPECT_EQ(n.base, "README");
   EXPECT_EQ(KindOfExtension(".jpe"), FileKind::Jpeg);
   EXPECT_EQ(KindOfExtension(".htm"), FileKind::Html);
-  EXPECT_FALSE(KindOfExtension(".png").has_value());
+  EXPECT_EQ(KindOfExtension(".png"), FileKind::Png);
+  EXPECT_EQ(KindOfExtension(".webp"), FileKind::Webp);
+  EXPECT_EQ(KindOfExtension(".avif"), FileKind::Avif);
+  EXPECT_EQ(KindOfExtension(".svg"), FileKind::Svg);
+  EXPECT_FALSE(KindOfExtension(".bmp").has_value());
 }
 
 TEST(FileKinds, MaskNamePart) {

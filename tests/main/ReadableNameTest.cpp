@@ -61,7 +61,8 @@ TEST(ReadableName, DeclaredCharsets) {
       {"", "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=Shift_JIS\">",
        NameCharset::ShiftJis},
       {"", "<meta charset=windows-31j>", NameCharset::ShiftJis},
-      {"", "<meta charset=\"euc-jp\">", NameCharset::Unknown},
+      {"", "<meta charset=\"euc-jp\">", NameCharset::EucJp},
+      {"", "<meta charset=\"iso-2022-jp\">", NameCharset::Unknown},
       {"", "<html><body>no declaration</body>", NameCharset::Unknown},
       // The header wins over the page.
       {"Content-Type: text/html; charset=utf-8\r\n", "<meta charset=shift_jis>", NameCharset::Utf8},

@@ -20,6 +20,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
@@ -31,6 +32,7 @@
 
 #include "main/DirectoryChangeModel.h"
 #include "main/DirectoryCreateModel.h"
+#include "main/ExtraSettingFormModel.h"
 #include "main/MainForm.h"
 #include "main/SettingFormModel.h"
 #include "platform/Cp932.h"
@@ -43,6 +45,7 @@
 #include "ui/MainWindow.h"
 #include "ui/NumEdit.h"
 #include "ui/QtText.h"
+#include "ui/ExtraSettingForm.h"
 #include "ui/SettingForm.h"
 
 namespace toravin::test {
@@ -296,7 +299,8 @@ TEST_F(UiWithForm, SettingFormLayoutTextsAndTabOrder) {
           {"RetryCheckBox", 288, 256, 217, 17, "ダウンロードに失敗したときリトライする", ""},
           {"RetryCountEdit", 376, 280, 121, 20, nullptr, ""},
           {"Label2", 504, 288, 12, 12, "回", ""},
-          {"ParallelEdit", 128, 280, 49, 20, nullptr, "いくつのファイルを同時に転送するか（1～8）"},
+          {"ExtraButton", 16, 278, 105, 23, "拡張設定…",
+           "同時に転送する数、ページの読み方、ほかの画像の種類"},
           {"Panel1", 0, 307, 536, 41, nullptr, ""},
           {"YesBitBtn", 152, 8, 75, 25, "はい", ""},
           {"NoBitBtn", 288, 8, 75, 25, "いいえ", ""},
@@ -306,7 +310,7 @@ TEST_F(UiWithForm, SettingFormLayoutTextsAndTabOrder) {
                      "HtmlFileEdit",       "JpegCheckBox",  "GifCheckBox",    "ZipCheckBox",
                      "HtmlCheckBox",       "ProxyCheckBox", "AddressEdit",    "PortEdit",
                      "FileSizeCheckBox",   "YesBitBtn",     "NoBitBtn",       "UseTarCheckBox",
-                     "FileSizeEdit",       "RetryCheckBox", "RetryCountEdit", "ParallelEdit"}));
+                     "FileSizeEdit",       "RetryCheckBox", "RetryCountEdit", "ExtraButton"}));
   // The focus chain itself, as Tab walks it.
   Strings walked;
   QWidget* w = dialog.tabOrder().front();
@@ -376,6 +380,63 @@ TEST_F(UiWithForm, SettingFormBadMaskKeepsTheDialogOpenOnTheField) {
   EXPECT_EQ(dialogs.BoxTexts().size(), 1u);
   EXPECT_EQ(model.FocusControl, "ZipFileEdit");
   EXPECT_NE(mf->Settings().ZipName, "a[b.zip");
+}
+
+// 拡張設定: its layout and tab order, every control named, a box ticked through the accessibility
+// action enabling its mask like a click, the reader chosen by keyboard, and Enter confirming into
+// the engine while Escape leaves it alone.
+TEST_F(UiWithForm, ExtraSettingFormLayoutKeyboardAndConfirm) {
+  TExtraSettingFormModel model(*mf);
+  TExtraSettingForm dialog(nullptr, model);
+  dialog.show();
+  QApplication::setActiveWindow(&dialog);
+  EXPECT_EQ(dialog.windowTitle(), QString::fromUtf8("拡張設定"));
+  ExpectPlaces(dialog,
+               {
+                   {"Label1", 16, 20, 100, 12, "同時に転送する数：", ""},
+                   {"ParallelEdit", 128, 16, 49, 20, nullptr,
+                    "いくつのファイルを同時に転送するか（1～8）"},
+                   {"ReaderGroupBox", 16, 48, 369, 69, "ページの読み方", ""},
+                   {"PatternsRadio", 16, 20, 337, 17, "リンクのパターンで探す（従来どおり）", ""},
+                   {"HtmlRadio", 16, 42, 337, 17, "HTMLとして読む",
+                    "srcset、data-src、picture なども読む"},
+                   {"PngCheckBox", 16, 26, 81, 17, "Png File", ""},
+                   {"SvgFileEdit", 112, 120, 121, 20, nullptr, ""},
+                   {"YesBitBtn", 104, 8, 75, 25, "はい", ""},
+               });
+  EXPECT_EQ(Names(dialog.tabOrder()),
+            (Strings{"ParallelEdit", "PatternsRadio", "HtmlRadio", "PngFileEdit", "WebpFileEdit",
+                     "AvifFileEdit", "SvgFileEdit", "PngCheckBox", "WebpCheckBox", "AvifCheckBox",
+                     "SvgCheckBox", "YesBitBtn", "NoBitBtn"}));
+  for (QWidget* w : dialog.tabOrder()) {
+    EXPECT_FALSE(w->accessibleName().isEmpty()) << w->objectName().toStdString();
+  }
+  EXPECT_EQ(dialog.controls().widget("ParallelEdit")->accessibleName(),
+            QString::fromUtf8("同時に転送する数"));
+  auto* png = dialog.controls().get<QCheckBox>("PngCheckBox");
+  auto* pngMask = dialog.controls().get<QLineEdit>("PngFileEdit");
+  EXPECT_FALSE(pngMask->isEnabled());
+  png->toggle();  // what a screen reader's "toggle" action does: no click
+  EXPECT_TRUE(model.PngCheckBox.Checked);
+  EXPECT_TRUE(pngMask->isEnabled());
+  auto* html = dialog.controls().get<QRadioButton>("HtmlRadio");
+  html->setFocus();
+  QTest::keyClick(html, Qt::Key_Space);
+  EXPECT_TRUE(model.HtmlRadio.Checked);
+  EXPECT_FALSE(model.PatternsRadio.Checked);
+  QTest::keyClick(pngMask, Qt::Key_Return);  // passed on to the default button
+  EXPECT_EQ(dialog.result(), QDialog::Accepted);
+  EXPECT_TRUE(mf->RunOptions().Png.DownLoad);
+  EXPECT_EQ(mf->RunOptions().Reader, LinkReader::Html);
+
+  TExtraSettingFormModel again(*mf);
+  TExtraSettingForm second(nullptr, again);
+  second.show();
+  QApplication::setActiveWindow(&second);
+  second.controls().get<QCheckBox>("SvgCheckBox")->click();
+  QTest::keyClick(&second, Qt::Key_Escape);
+  EXPECT_EQ(second.result(), QDialog::Rejected);
+  EXPECT_FALSE(mf->RunOptions().Svg.DownLoad);
 }
 
 // ---- the main window's commands ----

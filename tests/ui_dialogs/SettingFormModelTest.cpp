@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "main/ExtraSettingFormModel.h"
 #include "main/MainForm.h"
 #include "main/SettingFormModel.h"
 #include "platform/Cp932.h"
@@ -39,6 +40,11 @@ class SettingForm : public ::testing::Test {
   }
   std::unique_ptr<TSettingFormModel> Open() {
     auto m = std::make_unique<TSettingFormModel>(*mf);
+    m->FormShow();
+    return m;
+  }
+  std::unique_ptr<TExtraSettingFormModel> OpenExtra() {
+    auto m = std::make_unique<TExtraSettingFormModel>(*mf);
     m->FormShow();
     return m;
   }
@@ -289,11 +295,16 @@ TEST_F(SettingForm, AStoredRetryCountWithAPointStillLoadsAndShows) {
   EXPECT_EQ(m->RetryCountEdit.Text(), "2.5");
 }
 
-// Transfers at once: shown from the options file, refused outside 1-8, kept across a restart in
-// the options file while ToraVin.ini stays byte for byte what the same settings give.
-TEST_F(SettingForm, TransfersAtOnceRoundTripThroughTheOptionsFile) {
-  auto m = Open();
+// 拡張設定: transfers at once, the reader and the four further kinds are shown from the options
+// file, refused when out of range or when a ticked mask does not compile, and kept across a
+// restart in the options file while ToraVin.ini never holds them.
+TEST_F(SettingForm, ExtraSettingsRoundTripThroughTheOptionsFile) {
+  auto m = OpenExtra();
   EXPECT_EQ(m->ParallelEdit.Text(), "4");
+  EXPECT_TRUE(m->PatternsRadio.Checked);
+  EXPECT_FALSE(m->HtmlRadio.Checked);
+  EXPECT_EQ(m->PngFileEdit.Text, "*.png");
+  EXPECT_FALSE(m->SvgFileEdit.Enabled);
   for (const char* bad : {"0", "9", ""}) {
     m->ParallelEdit.SetText(bad);
     m->YesBitBtnClick();
@@ -302,14 +313,56 @@ TEST_F(SettingForm, TransfersAtOnceRoundTripThroughTheOptionsFile) {
   }
   EXPECT_EQ(Boxes().back(), "同時に転送する数は、1 から 8 までの整数で入力してください。");
   m->ParallelEdit.SetText("2");
+  // A broken mask is refused only while its kind is ticked.
+  m->WebpFileEdit.Text = "(*.webp";
+  m->YesBitBtnClick();
+  EXPECT_EQ(m->Result, ModalResult::mrOk);
+  m->Result = ModalResult::mrNone;
+  m->WebpCheckBox.Checked = true;
+  m->KindCheckBoxClick();
+  EXPECT_TRUE(m->WebpFileEdit.Enabled);
+  m->YesBitBtnClick();
+  EXPECT_EQ(m->Result, ModalResult::mrNone);
+  EXPECT_EQ(m->FocusControl, "WebpFileEdit");
+  EXPECT_EQ(Boxes().back().rfind("ファイル名の指定が正しくありません。\r\nWebP File：(*.webp", 0), 0u)
+      << Boxes().back();
+  m->WebpFileEdit.Text = "pic*.webp";
+  m->ReaderRadioClick(true);
+  m->SvgCheckBox.Checked = true;
   m->YesBitBtnClick();
   EXPECT_EQ(m->Result, ModalResult::mrOk);
   EXPECT_EQ(mf->ParallelTransfers(), 2);
+  EXPECT_EQ(mf->RunOptions().Reader, LinkReader::Html);
   Stop();
+  EXPECT_EQ(ReadFileBytes(tmp.File("ToraVin.options")),
+            "Parallel=2\r\nReader=html\r\nPngDownLoad=0\r\nPngName=*.png\r\n"
+            "WebpDownLoad=1\r\nWebpName=pic*.webp\r\nAvifDownLoad=0\r\nAvifName=*.avif\r\n"
+            "SvgDownLoad=1\r\nSvgName=*.svg\r\n");
   const std::string ini = ReadFileBytes(tmp.File("ToraVin.ini"));
-  EXPECT_EQ(ini.find("Parallel"), std::string::npos);
+  for (const char* key : {"Parallel", "Reader", "Webp", "Svg"}) {
+    EXPECT_EQ(ini.find(key), std::string::npos) << key;
+  }
   Start();
-  EXPECT_EQ(Open()->ParallelEdit.Text(), "2");
+  m = OpenExtra();
+  EXPECT_EQ(m->ParallelEdit.Text(), "2");
+  EXPECT_TRUE(m->HtmlRadio.Checked);
+  EXPECT_TRUE(m->WebpCheckBox.Checked);
+  EXPECT_TRUE(m->WebpFileEdit.Enabled);
+  EXPECT_EQ(m->WebpFileEdit.Text, "pic*.webp");
+  // Cancel leaves the options as they were.
+  m->ReaderRadioClick(false);
+  m->NoBitBtnClick();
+  EXPECT_EQ(mf->RunOptions().Reader, LinkReader::Html);
+}
+
+// The settings dialog's button opens the options dialog through the view's hook.
+TEST_F(SettingForm, TheExtraButtonOpensTheOptionsDialog) {
+  auto m = Open();
+  m->ExtraButtonClick();  // no hook: nothing happens
+  int opened = 0;
+  m->OpenExtra = [&opened] { ++opened; };
+  m->ExtraButtonClick();
+  EXPECT_EQ(opened, 1);
 }
 
 }  // namespace

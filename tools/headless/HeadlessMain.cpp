@@ -4,6 +4,7 @@
 // event, as UTF-8: "box: KIND: TEXT", "status: TEXT" and "list: N".
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "main/MainForm.h"
@@ -21,7 +22,7 @@ constexpr int kExitUsage = 2;
 int Usage() {
   std::fputs(
       "usage: toravin-headless --ini FILE [--continue] [--no-pauses] [--answer yes|no]"
-      " [--parallel 1-8]\n",
+      " [--parallel 1-8] [--reader html|patterns]\n",
       stderr);
   return kExitUsage;
 }
@@ -53,6 +54,7 @@ int main(int argc, char** argv) {
   std::string ini;
   bool resume = false, noPauses = false, yes = true;
   int parallel = 0;  // 0: as the options file says
+  std::optional<LinkReader> reader;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     if (a == "--ini" && i + 1 < argc) {
@@ -65,6 +67,10 @@ int main(int argc, char** argv) {
       std::string v = argv[++i];
       if (v.size() != 1 || v[0] < '1' || v[0] > '8') return Usage();
       parallel = v[0] - '0';
+    } else if (a == "--reader" && i + 1 < argc) {
+      std::string v = argv[++i];
+      if (v != "html" && v != "patterns") return Usage();
+      reader = v == "html" ? LinkReader::Html : LinkReader::Patterns;
     } else if (a == "--answer" && i + 1 < argc) {
       std::string v = argv[++i];
       if (v != "yes" && v != "no") return Usage();
@@ -88,9 +94,12 @@ int main(int argc, char** argv) {
   options.iniFileName = Utf8ToCp932(ini);
   TMainForm mainForm(form, dialogs, options);
   mainForm.Guarded([&] { mainForm.FormCreate(); });
-  // The command line's count holds for this run only; the options file keeps its own.
-  const int keptParallel = mainForm.ParallelTransfers();
-  if (parallel > 0) mainForm.SetParallelTransfers(parallel);
+  // The command line's count and reader hold for this run only; the options file keeps its own.
+  const TRunOptions kept = mainForm.RunOptions();
+  TRunOptions run = kept;
+  if (parallel > 0) run.Parallel = parallel;
+  if (reader) run.Reader = *reader;
+  mainForm.SetRunOptions(run);
   const size_t before = dialogs.records().size();
   // A button the window would not offer (Continue with nothing pending, or both run buttons
   // after a faulty settings file) is not pressed: the run does not start.
@@ -109,7 +118,7 @@ int main(int argc, char** argv) {
       break;
     }
   }
-  mainForm.SetParallelTransfers(keptParallel);
+  mainForm.SetRunOptions(kept);
   mainForm.Guarded([&] { mainForm.FormDestroy(); });
   std::fflush(stdout);
   return complete ? kExitComplete : kExitNotComplete;
