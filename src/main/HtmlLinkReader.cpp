@@ -6,6 +6,8 @@
 
 #include <gumbo.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <initializer_list>
 #include <memory>
 
@@ -16,15 +18,45 @@
 namespace toravin {
 namespace {
 
-struct OutputDeleter {
-  void operator()(GumboOutput* output) const { gumbo_destroy_output(&kGumboDefaultOptions, output); }
-};
-using Output = std::unique_ptr<GumboOutput, OutputDeleter>;
+// The tree of one parse lives in an arena: its nodes are many and small, and they all go at
+// once when the walk is done, so freeing them one by one would cost a second walk of the tree.
+class Arena {
+ public:
+  static void* Allocate(void* self, size_t size) { return static_cast<Arena*>(self)->Take(size); }
+  static void Free(void*, void*) {}
 
-Output Parse(std::string_view utf8) {
+ private:
+  void* Take(size_t size) {
+    size = (size + 15) & ~size_t{15};
+    if (m_blocks.empty() || m_used + size > m_size) {
+      m_size = std::max(kBlock, size);
+      m_blocks.push_back(std::make_unique_for_overwrite<std::byte[]>(m_size));
+      m_used = 0;
+    }
+    void* p = m_blocks.back().get() + m_used;
+    m_used += size;
+    return p;
+  }
+  static constexpr size_t kBlock = size_t{1} << 20;
+  std::vector<std::unique_ptr<std::byte[]>> m_blocks;
+  size_t m_size = 0;
+  size_t m_used = 0;
+};
+
+struct Tree {
+  Arena arena;
+  GumboOutput* output = nullptr;
+};
+
+std::unique_ptr<Tree> Parse(std::string_view utf8) {
+  auto tree = std::make_unique<Tree>();
   GumboOptions options = kGumboDefaultOptions;
   options.max_errors = 0;  // the parse errors of a page are of no use here
-  return Output(gumbo_parse_with_options(&options, utf8.data(), utf8.size()));
+  options.allocator = &Arena::Allocate;
+  options.deallocator = &Arena::Free;
+  options.userdata = &tree->arena;
+  tree->output = gumbo_parse_with_options(&options, utf8.data(), utf8.size());
+  return tree;
 }
 
 const char* Attribute(const GumboElement& e, const char* name) {
@@ -92,8 +124,8 @@ class Walker {
   }
 
   void Fragment(std::string_view utf8, int depth) {
-    Output output = Parse(utf8);
-    if (output) Walk(output->document, depth);
+    const std::unique_ptr<Tree> tree = Parse(utf8);
+    if (tree->output) Walk(tree->output->document, depth);
   }
 
  private:
@@ -125,17 +157,13 @@ class Walker {
       case GUMBO_TAG_SOURCE:
         AddSrcset(Attribute(e, "srcset"));
         break;
-      case GUMBO_TAG_VIDEO:
-        Add(Attribute(e, "poster"));
-        break;
       case GUMBO_TAG_META: {
         const char* property = Attribute(e, "property");
         const char* name = Attribute(e, "name");
         for (const char* key : {property, name}) {
           if (!key) continue;
           const std::string k = LowerCase(key);
-          if (k == "og:image" || k == "og:image:url" || k == "og:image:secure_url" ||
-              k == "twitter:image" || k == "twitter:image:src") {
+          if (k == "og:image" || k == "twitter:image") {
             Add(Attribute(e, "content"));
             break;
           }
@@ -181,13 +209,19 @@ class Walker {
   HtmlLinks& m_out;
 };
 
-// The tree builder checks the stack of open elements for every tag, so a page that keeps
-// elements open costs time in the square of its depth (100,000 nested <div> take half a
-// minute). Such a page is read in pieces, each begun where the elements open so far are past
-// kMaxDepth; a real page never gets there. Elements whose end is implied (p, li, td, ...) or that
-// have none (img, br, ...) are not counted, and no piece begins inside a comment or inside
-// content that is no markup (script, style, template, ...).
+// Before the page goes to the tree builder it is prepared in one pass that follows the HTML
+// tokenizer's view of tags, comments and raw text:
+// - Text between tags cannot hold a link, yet it is most of a page and costs the tree builder
+//   most of its time; a run of it longer than kKeepText is cut to one character of the same
+//   kind (blank or not), which leaves the tree as it was. Comments are left out.
+// - The tree builder checks the stack of open elements for every tag, so a page that keeps
+//   elements open costs time in the square of its depth (100,000 nested <div> take half a
+//   minute). Such a page is read in pieces, each begun where the elements opened so far are past
+//   kMaxDepth; a real page never gets there. Elements whose end is implied (p, li, td, ...) or
+//   that have none (img, br, ...) are not counted, and no piece begins inside content that is no
+//   markup (script, style, template, ...).
 constexpr int kMaxDepth = 256;
+constexpr std::size_t kKeepText = 16;
 
 bool IsOneOf(std::string_view name, std::initializer_list<std::string_view> names) {
   for (std::string_view n : names) {
@@ -196,61 +230,173 @@ bool IsOneOf(std::string_view name, std::initializer_list<std::string_view> name
   return false;
 }
 
-std::vector<std::string_view> PiecesToParse(std::string_view page) {
-  std::vector<std::string_view> pieces;
-  std::size_t start = 0;
-  int depth = 0;
-  std::string raw;  // the element whose end tag ends content that is no markup
-  auto nameAt = [&](std::size_t at) {
-    std::string name;
-    while (at < page.size() && name.size() < 16) {
-      char c = page[at];
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-      if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) break;
-      name += c;
-      ++at;
-    }
-    return name;
-  };
-  for (std::size_t i = page.find('<'); i != std::string_view::npos; i = page.find('<', i + 1)) {
-    if (raw.empty() && page.substr(i, 4) == "<!--") {
-      const std::size_t end = page.find("-->", i + 4);
-      if (end == std::string_view::npos) break;
-      i = end + 2;
-      continue;
-    }
-    if (i + 1 < page.size() && page[i + 1] == '/') {
-      const std::string name = nameAt(i + 2);
-      if (!raw.empty()) {
-        if (name == raw) raw.clear();
-      } else if (depth > 0 && !name.empty()) {
-        --depth;
-      }
-      continue;
-    }
-    if (!raw.empty()) continue;
-    const std::string name = nameAt(i + 1);
-    if (name.empty()) continue;
-    if (depth >= kMaxDepth) {
-      pieces.push_back(page.substr(start, i - start));
-      start = i;
-      depth = 0;
-    }
-    if (IsOneOf(name, {"script", "style", "template", "textarea", "title", "xmp", "iframe",
-                       "noembed", "noframes", "plaintext"})) {
-      raw = name;
-    } else if (!IsOneOf(name, {"area", "base", "br", "col", "embed", "hr", "img", "input", "link",
-                               "meta", "param", "source", "track", "wbr", "p", "li", "dt", "dd",
-                               "option", "optgroup", "tr", "td", "th", "tbody", "thead",
-                               "tfoot", "colgroup", "rb", "rt", "rp", "rtc", "html", "head",
-                               "body"})) {
-      const std::size_t close = page.find('>', i);
-      if (close == std::string_view::npos) break;
-      if (page[close - 1] != '/') ++depth;
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// Where the tag that begins at `at` (its "<") ends, just after its ">", as the tokenizer reads
+// names, quoted and unquoted attribute values; npos when the page ends inside it.
+std::size_t TagEnd(std::string_view page, std::size_t at) {
+  enum { Name, BeforeAttr, AttrName, AfterAttr, BeforeValue, Quoted, Unquoted, AfterQuoted };
+  int state = Name;
+  char quote = 0;
+  for (std::size_t i = at + 1; i < page.size(); ++i) {
+    const char c = page[i];
+    switch (state) {
+      case Name:
+      case AttrName:
+        if (c == '>') return i + 1;
+        if (IsBlank(c)) state = state == Name ? BeforeAttr : AfterAttr;
+        if (c == '/') state = BeforeAttr;
+        if (c == '=' && state == AttrName) state = BeforeValue;
+        break;
+      case BeforeAttr:
+        if (c == '>') return i + 1;
+        if (!IsBlank(c) && c != '/') state = AttrName;
+        break;
+      case AfterAttr:
+        if (c == '>') return i + 1;
+        if (c == '=') state = BeforeValue;
+        if (c == '/') state = BeforeAttr;
+        if (!IsBlank(c) && c != '=' && c != '/') state = AttrName;
+        break;
+      case BeforeValue:
+        if (c == '>') return i + 1;
+        if (c == '"' || c == '\'') {
+          quote = c;
+          state = Quoted;
+        } else if (!IsBlank(c)) {
+          state = Unquoted;
+        }
+        break;
+      case Quoted:
+        if (c == quote) state = AfterQuoted;
+        break;
+      case Unquoted:
+        if (c == '>') return i + 1;
+        if (IsBlank(c)) state = BeforeAttr;
+        break;
+      case AfterQuoted:
+        if (c == '>') return i + 1;
+        state = c == '/' ? BeforeAttr : IsBlank(c) ? BeforeAttr : AttrName;
+        break;
     }
   }
-  pieces.push_back(page.substr(start));
-  return pieces;
+  return std::string_view::npos;
+}
+
+std::string LowerName(std::string_view page, std::size_t at) {
+  std::string name;
+  while (at < page.size() && name.size() < 16) {
+    char c = page[at];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) break;
+    name += c;
+    ++at;
+  }
+  return name;
+}
+
+struct PreparedPage {
+  std::string text;
+  std::vector<std::size_t> cuts;  // where a new piece begins
+};
+
+PreparedPage Prepare(std::string_view page) {
+  PreparedPage out;
+  out.text.reserve(page.size() / 2);
+  int depth = 0;
+  std::size_t i = 0;
+  auto copyTo = [&](std::size_t end) {
+    out.text.append(page.substr(i, end - i));
+    i = end;
+  };
+  while (i < page.size()) {
+    std::size_t lt = page.find('<', i);
+    if (lt == std::string_view::npos) lt = page.size();
+    if (lt - i > kKeepText) {
+      bool blank = true;
+      for (std::size_t k = i; k < lt && blank; ++k) blank = IsBlank(page[k]);
+      out.text += blank ? ' ' : '.';
+      i = lt;
+    } else {
+      copyTo(lt);
+    }
+    if (i >= page.size()) break;
+    const std::string_view rest = page.substr(i);
+    if (rest.starts_with("<!--")) {
+      std::size_t end = rest.starts_with("<!-->") ? 5 : rest.starts_with("<!--->") ? 6 : 0;
+      if (end == 0) {
+        const std::size_t a = rest.find("-->", 4), b = rest.find("--!>", 4);
+        end = std::min(a == std::string_view::npos ? a : a + 3,
+                       b == std::string_view::npos ? b : b + 4);
+      }
+      if (end == std::string_view::npos) break;  // the rest of the page is a comment
+      i += end;
+      continue;
+    }
+    if (rest.starts_with("<![CDATA[")) {
+      const std::size_t end = rest.find("]]>");
+      copyTo(end == std::string_view::npos ? page.size() : i + end + 3);
+      continue;
+    }
+    if (rest.starts_with("<!") || rest.starts_with("<?")) {
+      const std::size_t end = rest.find('>');
+      copyTo(end == std::string_view::npos ? page.size() : i + end + 1);
+      continue;
+    }
+    const bool endTag = rest.size() > 2 && rest[1] == '/' && IsLetter(rest[2]);
+    if (!endTag && !(rest.size() > 1 && IsLetter(rest[1]))) {
+      copyTo(i + 1);  // a "<" that begins no tag is text
+      continue;
+    }
+    const std::string name = LowerName(page, i + (endTag ? 2 : 1));
+    const std::size_t end = TagEnd(page, i);
+    if (end == std::string_view::npos) {
+      copyTo(page.size());
+      break;
+    }
+    if (endTag) {
+      if (depth > 0) --depth;
+      copyTo(end);
+      continue;
+    }
+    if (depth >= kMaxDepth) {
+      out.cuts.push_back(out.text.size());
+      depth = 0;
+    }
+    copyTo(end);
+    if (name == "plaintext") break;  // the rest of the page is text
+    if (IsOneOf(name,
+                {"script", "style", "textarea", "title", "xmp", "iframe", "noembed", "noframes"})) {
+      // Raw text: copied as it stands, up to its own end tag.
+      std::size_t close = i;
+      for (;;) {
+        close = page.find("</", close);
+        if (close == std::string_view::npos) break;
+        if (LowerName(page, close + 2) == name) break;
+        close += 2;
+      }
+      copyTo(close == std::string_view::npos ? page.size() : close);
+    } else if (name == "template") {
+      // Its content is markup that is never read; no piece may begin inside it.
+      std::size_t close = i;
+      for (;;) {
+        close = page.find("</", close);
+        if (close == std::string_view::npos) break;
+        if (LowerName(page, close + 2) == name) break;
+        close += 2;
+      }
+      copyTo(close == std::string_view::npos ? page.size() : close);
+    } else if (!IsOneOf(name, {"area",  "base", "br",    "col",   "embed",  "hr",       "img",
+                               "input", "link", "meta",  "param", "source", "track",    "wbr",
+                               "p",     "li",   "dt",    "dd",    "option", "optgroup", "tr",
+                               "td",    "th",   "tbody", "thead", "tfoot",  "colgroup", "rb",
+                               "rt",    "rp",   "rtc",   "html",  "head",   "body"}) &&
+               page[end - 2] != '/') {
+      ++depth;
+    }
+  }
+  return out;
 }
 
 bool IsAscii(std::string_view s) {
@@ -278,9 +424,13 @@ HtmlLinks ReadHtmlLinks(std::string_view page, NameCharset charset) {
   }
   HtmlLinks out;
   Walker walker(charset, out);
-  for (std::string_view piece : PiecesToParse(converted.empty() ? page : converted)) {
-    walker.Fragment(piece, 0);
+  const PreparedPage prepared = Prepare(converted.empty() ? page : converted);
+  std::size_t start = 0;
+  for (std::size_t cut : prepared.cuts) {
+    walker.Fragment(std::string_view(prepared.text).substr(start, cut - start), 0);
+    start = cut;
   }
+  walker.Fragment(std::string_view(prepared.text).substr(start), 0);
   return out;
 }
 

@@ -26,7 +26,7 @@ struct HtmlLinks {
 };
 
 // The links of `page`:
-// - a and area href; img src and srcset; source srcset (as in picture); video poster;
+// - a and area href; img src and srcset; source srcset (as in picture);
 //   data-src, data-original, data-lazy-src and data-srcset on any element (they win over a
 //   placeholder img src); meta og:image and twitter:image; link rel=image_src; url(...) in
 //   style attributes;

@@ -31,8 +31,7 @@ void TMainForm::ParseLinks(std::string_view page, bool startPage, std::string_vi
   if (encoded) {
     if (!m_settings->UseTar) {
       m_dialogs.Beep();
-      m_dialogs.ShowMessage(
-          Sjis("ＨＴＭＬファイルがエンコードされているために、解釈できません。"));
+      m_dialogs.ShowMessage(Sjis("ＨＴＭＬファイルがエンコードされているために、解釈できません。"));
       return;
     }
     if (!DecodePage(page, decoded)) return;

@@ -123,6 +123,7 @@ void TMainForm::FormCreate() {
   SetRunOptions(TRunOptions::Load(TRunOptions::FileBeside(IniFileName)));
   m_settings = std::make_unique<TToraVinIniList>(&m_form.BodyMemo);
   m_settings->MemoName = [this](std::string_view url, std::string_view referer) {
+    if (m_runOptions.Reader == LinkReader::Html) url = UrlWithoutQuery(url);
     return ReadableName(FileNamePart(url), CharsetOf(referer));
   };
   TToraVinIniList& s = *m_settings;

@@ -121,9 +121,8 @@ std::string ReadableName(std::string_view raw, NameCharset charset) {
   // UTF-8 stays as the page had it either way. A declared Shift-JIS page is never second-guessed.
   const bool utf8 = charset != NameCharset::ShiftJis && LooksLikeUtf8(bytes);
   if (!utf8 && charset == NameCharset::EucJp) {
-    return Utf8ToCp932Lossless(ConvertCharset(bytes, "UTF-8", "EUC-JP", [](std::string_view) {
-      return std::string("?");
-    }));
+    return Utf8ToCp932Lossless(ConvertCharset(bytes, "UTF-8", "EUC-JP",
+                                              [](std::string_view) { return std::string("?"); }));
   }
   return utf8 ? Utf8ToCp932Lossless(bytes) : bytes;
 }

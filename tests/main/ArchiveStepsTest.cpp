@@ -76,6 +76,30 @@ TEST_F(ArchiveSteps, SavedFilesArePackedIntoOneArchive) {
   EXPECT_FALSE(mf->Archive.LhaPack().Loaded());  // released at the end of the run
 }
 
+// The further picture kinds are packed like JPEG.
+TEST_F(ArchiveSteps, FurtherKindsArePackedToo) {
+  TRunOptions o = mf->RunOptions();
+  o.Png.DownLoad = o.Webp.DownLoad = o.Svg.DownLoad = o.Avif.DownLoad = true;
+  mf->SetRunOptions(o);
+  form->UseLhaCheckBox.Checked = true;
+  form->LhaFileEdit.Text = "pics";
+  Page("/index.html",
+       "<img src=\"a.png\"><img src=\"b.webp\"><img src=\"c.svg\"><img src=\"d.avif\">");
+  File("/a.png", "PNG body", "image/png");
+  File("/b.webp", "WEBP body", "image/webp");
+  File("/c.svg", "<svg/>", "image/svg+xml");
+  File("/d.avif", "AVIF body", "image/avif");
+  form->AddressEdit.Text = Url("/index.html");
+  Download();
+  EXPECT_EQ(SavedFiles(), Strings{"pics.lzh"});
+  TempDir out;
+  Shell("cd '" + out.path() + "' && lha xq '" + saveDir + "/pics.lzh'");
+  EXPECT_EQ(ReadFileBytes(out.path() + "/pics/a.png"), "PNG body");
+  EXPECT_EQ(ReadFileBytes(out.path() + "/pics/b.webp"), "WEBP body");
+  EXPECT_EQ(ReadFileBytes(out.path() + "/pics/c.svg"), "<svg/>");
+  EXPECT_EQ(ReadFileBytes(out.path() + "/pics/d.avif"), "AVIF body");
+}
+
 // A file to be packed goes to a temporary file as it arrives, like any saved file, and the
 // library reads it from there: the body is never held in memory, and no temporary file is left.
 TEST_F(ArchiveSteps, APackedFileIsReadFromItsTemporaryFile) {

@@ -24,7 +24,7 @@ TEST(CharRefs, DecodedAsThePageMeantThem) {
       {"a.php?x=1&amp;y=2", "a.php?x=1&y=2"},
       {"a?x=1&#38;y=2&#x26;z=3&#X26;w", "a?x=1&y=2&z=3&w"},
       {"&quot;&lt;&gt;&apos;", "\"<>'"},
-      {"&#38y", "&y"},                   // a numeric reference may lack its ";"
+      {"&#38y", "&y"},                    // a numeric reference may lack its ";"
       {"&#12354;.jpg", "%E3%81%82.jpg"},  // a non-ASCII character as a browser sends it
       {"&#0;&#xD800;&#99999999;", "%EF%BF%BD%EF%BF%BD%EF%BF%BD"},
       {"&copy;&amp&AMP;&;&#;&#x;a&b", "&copy;&amp&AMP;&;&#;&#x;a&b"},  // left as written
@@ -142,7 +142,14 @@ TEST(HtmlLinkReader, TakesWhatTheRulesSayAndNothingElse) {
        {"bg.png"}},
       {R"h(<div style="background-image: URL( bg2.jpg )"></div>)h", {"bg2.jpg"}},
       {R"h(<noscript><img src="ns.jpg"></noscript>)h", {"ns.jpg"}},
-      {R"h(<video poster="poster.jpg"></video>)h", {"poster.jpg"}},
+      {R"h(<video poster="poster.jpg"></video><input type=image src="in.jpg">)h", {}},
+      // Long text, a ">" inside a quoted value, CDATA and the other comment end.
+      {R"h(<p>Long text of a caption that goes on and on > and on</p><img alt="a > b" src="gt.jpg">)h",
+       {"gt.jpg"}},
+      {R"h(<svg><![CDATA[ x > y <img src="cd.jpg"> ]]></svg><img src="after.jpg">)h",
+       {"after.jpg"}},
+      {R"h(<!-- a --!><img src="bang.jpg"><img src=u.jpg alt=x>y<img src='q.jpg'>)h",
+       {"bang.jpg", "u.jpg", "q.jpg"}},
       // Never taken: comments, script, style and template content, other attributes.
       {R"h(<!-- <img src="c.jpg"> --><script>x='<img src="js.jpg">'</script>)h", {}},
       {R"h(<style>.a{background:url(st.png)}</style><template><img src="t.jpg"></template>)h", {}},
@@ -165,15 +172,15 @@ TEST(HtmlLinkReader, TakesWhatTheRulesSayAndNothingElse) {
 // a character the page's charset lacks comes out percent-escaped.
 TEST(HtmlLinkReader, ReadsEachCharsetRight) {
   const std::string sjisName = Sj("一覧表.jpg");  // 表 ends in 0x5C
-  const std::string eucName = ConvertCharset("写真.jpg", "EUC-JP", "UTF-8", [](std::string_view) {
-    return std::string("?");
-  });
+  const std::string eucName = ConvertCharset("写真.jpg", "EUC-JP", "UTF-8",
+                                             [](std::string_view) { return std::string("?"); });
   const struct {
     std::string page;
     NameCharset declared;
     std::string link;
   } cases[] = {
-      {"<img src=\"" + sjisName + "\" alt=\"" + Sj("説明") + "\">", NameCharset::ShiftJis, sjisName},
+      {"<img src=\"" + sjisName + "\" alt=\"" + Sj("説明") + "\">", NameCharset::ShiftJis,
+       sjisName},
       {"<img src=\"" + sjisName + "\">", NameCharset::Unknown, sjisName},  // detected
       {"<img src=\"" + eucName + "\">", NameCharset::EucJp, eucName},
       {"<img src=\"写真.jpg\">", NameCharset::Unknown, "写真.jpg"},

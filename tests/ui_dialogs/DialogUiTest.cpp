@@ -42,10 +42,10 @@
 #include "ui/DirectoryChangeForm.h"
 #include "ui/DirectoryCreateForm.h"
 #include "ui/DirectoryTreeModel.h"
+#include "ui/ExtraSettingForm.h"
 #include "ui/MainWindow.h"
 #include "ui/NumEdit.h"
 #include "ui/QtText.h"
-#include "ui/ExtraSettingForm.h"
 #include "ui/SettingForm.h"
 
 namespace toravin::test {
@@ -391,19 +391,18 @@ TEST_F(UiWithForm, ExtraSettingFormLayoutKeyboardAndConfirm) {
   dialog.show();
   QApplication::setActiveWindow(&dialog);
   EXPECT_EQ(dialog.windowTitle(), QString::fromUtf8("拡張設定"));
-  ExpectPlaces(dialog,
-               {
-                   {"Label1", 16, 20, 100, 12, "同時に転送する数：", ""},
-                   {"ParallelEdit", 128, 16, 49, 20, nullptr,
-                    "いくつのファイルを同時に転送するか（1～8）"},
-                   {"ReaderGroupBox", 16, 48, 369, 69, "ページの読み方", ""},
-                   {"PatternsRadio", 16, 20, 337, 17, "リンクのパターンで探す（従来どおり）", ""},
-                   {"HtmlRadio", 16, 42, 337, 17, "HTMLとして読む",
-                    "srcset、data-src、picture なども読む"},
-                   {"PngCheckBox", 16, 26, 81, 17, "Png File", ""},
-                   {"SvgFileEdit", 112, 120, 121, 20, nullptr, ""},
-                   {"YesBitBtn", 104, 8, 75, 25, "はい", ""},
-               });
+  ExpectPlaces(
+      dialog,
+      {
+          {"Label1", 16, 20, 100, 12, "同時に転送する数：", ""},
+          {"ParallelEdit", 128, 16, 49, 20, nullptr, "いくつのファイルを同時に転送するか（1～8）"},
+          {"ReaderGroupBox", 16, 48, 369, 69, "ページの読み方", ""},
+          {"PatternsRadio", 16, 20, 337, 17, "リンクのパターンで探す（従来どおり）", ""},
+          {"HtmlRadio", 16, 42, 337, 17, "HTMLとして読む", "srcset、data-src、picture なども読む"},
+          {"PngCheckBox", 16, 26, 81, 17, "Png File", ""},
+          {"SvgFileEdit", 112, 120, 121, 20, nullptr, ""},
+          {"YesBitBtn", 104, 8, 75, 25, "はい", ""},
+      });
   EXPECT_EQ(Names(dialog.tabOrder()),
             (Strings{"ParallelEdit", "PatternsRadio", "HtmlRadio", "PngFileEdit", "WebpFileEdit",
                      "AvifFileEdit", "SvgFileEdit", "PngCheckBox", "WebpCheckBox", "AvifCheckBox",

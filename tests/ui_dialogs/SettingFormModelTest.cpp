@@ -324,7 +324,8 @@ TEST_F(SettingForm, ExtraSettingsRoundTripThroughTheOptionsFile) {
   m->YesBitBtnClick();
   EXPECT_EQ(m->Result, ModalResult::mrNone);
   EXPECT_EQ(m->FocusControl, "WebpFileEdit");
-  EXPECT_EQ(Boxes().back().rfind("ファイル名の指定が正しくありません。\r\nWebP File：(*.webp", 0), 0u)
+  EXPECT_EQ(Boxes().back().rfind("ファイル名の指定が正しくありません。\r\nWebP File：(*.webp", 0),
+            0u)
       << Boxes().back();
   m->WebpFileEdit.Text = "pic*.webp";
   m->ReaderRadioClick(true);
