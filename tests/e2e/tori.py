@@ -130,7 +130,8 @@ http {{
   access_log {d}/access.log t;
   client_body_temp_path {d}/tmp/body; proxy_temp_path {d}/tmp/proxy;
   fastcgi_temp_path {d}/tmp/fastcgi; uwsgi_temp_path {d}/tmp/uwsgi; scgi_temp_path {d}/tmp/scgi;
-  types {{ text/html htm html; image/jpeg jpg jpeg jpe; image/gif gif; application/zip zip; }}
+  types {{ text/html htm html; image/jpeg jpg jpeg jpe; image/gif gif; application/zip zip;
+          image/png png; image/webp webp; image/avif avif; image/svg+xml svg; }}
   default_type application/octet-stream;
   {gz}
   gzip_http_version 1.0;
