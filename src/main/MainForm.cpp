@@ -11,12 +11,14 @@
 
 #include "archive/ArchiveMessages.h"
 #include "archive/WaitWhileBusy.h"
+#include "main/KeptSettingsFile.h"
 #include "main/SplitTags.h"
 #include "main/TextUtil.h"
 #include "main/UrlRules.h"
 #include "platform/Clock.h"
 #include "platform/Cp932.h"
 #include "platform/FileSystem.h"
+#include "platform/Leftovers.h"
 #include "platform/MessagePump.h"
 #include "settings/ESettingsError.h"
 
@@ -67,7 +69,8 @@ TMainForm::TMainForm(TFormModel& form, Dialogs& dialogs, Options options)
       FreeSpaceQuery(&FreeSpaceOfCurrentDrive),
       m_form(form),
       m_dialogs(dialogs),
-      m_options(std::move(options)) {
+      m_options(std::move(options)),
+      m_saveThrottle(m_options.timings.listSaveIntervalMs) {
   HttpClient1.TimeOut = 5000;  // the layout's value; FormCreate sets the real one
   HttpClient1.OnConnect = [this](TSockClient&) { HttpClient1Connect(); };
   HttpClient1.OnDisconnect = [this](TSockClient&) { HttpClient1Disconnect(); };
@@ -78,7 +81,10 @@ TMainForm::TMainForm(TFormModel& form, Dialogs& dialogs, Options options)
   HttpClient1.OnFailure = [this](CmdType cmd) { HttpClient1Failure(cmd); };
   HttpClient1.OnBodySink = [this](THttpClient&) { return StreamedBody(); };
   HttpClient1.OnReadyStream = [this](THttpClient&) { return ReadyStream(); };
-  HttpClient1.OnWaitPass = [this] { PollFetchAhead(); };
+  HttpClient1.OnWaitPass = [this] {
+    PollFetchAhead();
+    SaveDuringRun();
+  };
 }
 
 TMainForm::~TMainForm() = default;
@@ -129,8 +135,12 @@ void TMainForm::FormCreate() {
     try {
       s.LoadSettings(IniFileName);
     } catch (const ESettingsError& e) {
-      // The rest of start-up is skipped; the file is rewritten at exit from what was read.
-      ShowMessageBox(e.what(), MsgDlgType::mtError, 0, mbOKOnly);
+      // The rest of start-up is skipped; the file is rewritten at exit from what was read, so
+      // what it held is first kept aside under a name of its own.
+      std::string text = e.what();
+      const std::string kept = KeepBrokenSettingsFile(IniFileName);
+      if (!kept.empty()) text += "\r\n" + KeptSettingsFileText(kept);
+      ShowMessageBox(text, MsgDlgType::mtError, 0, mbOKOnly);
       return;
     }
     m_form.AddressEdit.Text = s.TargetURL;
@@ -165,13 +175,31 @@ void TMainForm::FormCreate() {
   m_form.ContinueButton.Visible = s.Count() > 0;
 }
 
-void TMainForm::FormDestroy() {
-  if (!m_settings) return;
+void TMainForm::StoreFormFields() {
   TToraVinIniList& s = *m_settings;
   s.TargetURL = m_form.AddressEdit.Text;
   s.TargetDir = m_form.DirectoryEdit.Text;
   s.UseLha = m_form.UseLhaCheckBox.Checked;
   s.LhaName = m_form.LhaFileEdit.Text;
+}
+
+void TMainForm::SaveDuringRun() {
+  if (!m_running || !m_settings) return;
+  const std::int64_t start = TickCountMs();
+  if (!m_saveThrottle.Due(start)) return;
+  StoreFormFields();
+  try {
+    m_settings->SaveSettings(IniFileName);
+  } catch (const std::exception&) {
+    // Told at exit, when the same save fails again.
+  }
+  m_saveThrottle.Saved(start, TickCountMs());
+}
+
+void TMainForm::FormDestroy() {
+  if (!m_settings) return;
+  TToraVinIniList& s = *m_settings;
+  StoreFormFields();
   const std::string optionsFile = TRunOptions::FileBeside(IniFileName);
   if (m_parallel != TRunOptions::kDefaultParallel || FileExists(optionsFile)) {
     TRunOptions{m_parallel}.Save(optionsFile);
@@ -221,6 +249,11 @@ bool TMainForm::DirectoryCheck() {
   }
   m_dialogs.ShowMessage(Sjis("保存するフォルダーが存在しないので、中断します。"));
   return false;
+}
+
+void TMainForm::RemoveLeftovers() {
+  RemoveLeftoverBodyFiles(m_form.DirectoryEdit.Text);
+  RemoveLeftoverPrivateDirectories();
 }
 
 void TMainForm::PrepareTransfer() {
@@ -286,6 +319,7 @@ void TMainForm::DownLoadButtonClick() {
   // the outer one is still working on.
   if (m_running) return;
   RunScope scope(m_running, [this] { RestoreKeptEntry(); });
+  m_saveThrottle.Start(TickCountMs());
   TToraVinIniList& s = *m_settings;
   if (!s.JPGDownLoad && !s.GIFDownLoad && !s.ZIPDownLoad && !s.HTMLDownLoad) {
     ShowMessageBox(Sjis("ダウンロードをするファイルの種類が選択されていません。"),
@@ -303,6 +337,7 @@ void TMainForm::DownLoadButtonClick() {
     return;
   }
   if (!DirectoryCheck()) return;
+  RemoveLeftovers();
 
   m_form.DownLoadButton.Enabled = false;
   m_form.ContinueButton.Enabled = false;
@@ -334,7 +369,9 @@ void TMainForm::DownLoadButtonClick() {
 void TMainForm::ContinueButtonClick() {
   if (m_running) return;
   RunScope scope(m_running, [this] { RestoreKeptEntry(); });
+  m_saveThrottle.Start(TickCountMs());
   if (!DirectoryCheck()) return;
+  RemoveLeftovers();
   m_pageCharsets.clear();
   Aborted = false;
   PrepareTransfer();
@@ -436,6 +473,7 @@ void TMainForm::RunWorkList() {
         }
         if (Contains(CurrentUrl, ".htm")) ParseLinks(HttpClient1.Body, false, CurrentUrl);
       }
+      SaveDuringRun();
       ProcessMessages();
     }
 
@@ -535,6 +573,7 @@ void TMainForm::HttpClient1Success(CmdType) {
     std::string name = NameOf(CurrentUrl);
     m_form.SetStatusText(name + Sjis(" 保存中..."));
     SaveFailed = false;
+    NameRefused = false;
     bool packed = false;
     if (Compress) {
       packed = m_bodyFile ? PackStreamed(name) : PackBody(HttpClient1.Body, name);
@@ -544,6 +583,11 @@ void TMainForm::HttpClient1Success(CmdType) {
       SaveBody(HttpClient1.Body, TargetPath(name));
     }
     if (SaveFailed) return;  // the entry stays at the head of the list
+    if (NameRefused) {
+      // As any failed transfer: tried again later, or dropped; the run goes on.
+      RetryOrDrop();
+      return;
+    }
     if (s.Count() > 0) {
       if (packed) Pause(m_options.timings.pauseAfterPackMs, true);
       Pause(m_options.timings.pauseAfterSaveMs, true);
@@ -551,6 +595,7 @@ void TMainForm::HttpClient1Success(CmdType) {
   }
   s.DeleteItem(0);
   m_keptForExit.reset();  // the entry is done: nothing to keep
+  SaveDuringRun();
 }
 
 void TMainForm::HttpClient1Failure(CmdType cmd) {

@@ -2,6 +2,8 @@
 // once per call by NativePath.
 #include "platform/FileSystem.h"
 
+#include "platform/Leftovers.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
@@ -170,6 +172,7 @@ NewFileResult WriteNewFile(std::string_view path, std::string_view data) {
   Fd fd(::open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
   if (fd.get() < 0) {
     if (errno == EEXIST) return NewFileResult::Exists;
+    if (IsNameRefusal(errno)) return NewFileResult::NameRefused;
     return errno == ENOSPC || errno == EDQUOT ? NewFileResult::DiskFull : NewFileResult::Failed;
   }
   if (!WriteAll(fd.get(), data) || !fd.Close()) {
@@ -180,12 +183,16 @@ NewFileResult WriteNewFile(std::string_view path, std::string_view data) {
   return NewFileResult::Written;
 }
 
+bool IsNameRefusal(int error) {
+  return error == ENAMETOOLONG || error == EILSEQ || error == EINVAL;
+}
+
 bool DeleteFileAt(std::string_view path) { return ::unlink(NativePath(path).c_str()) == 0; }
 
 std::string MakePrivateDirectory() {
   const char* base = std::getenv("TMPDIR");
-  std::string pattern =
-      std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/toravin-XXXXXX";
+  std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/" +
+                        PrivateDirectoryPrefix() + "XXXXXX";
   std::vector<char> buf(pattern.begin(), pattern.end());
   buf.push_back('\0');
   if (::mkdtemp(buf.data()) == nullptr) return std::string();  // made with mode 0700
