@@ -129,6 +129,7 @@ TArchive::DecodeResult TArchive::DecodeFile(std::string_view path, int waitLimit
     r.status = DecodeStatus::kBusy;
     return r;
   }
+  m_gz.SetOutputCut(DecodedPageBound);
   r.code =
       m_gz.GzDec(std::string(kDecodeCommand) + " " + ArchiverCommandLine::Quote(path), &r.message);
   m_gz.Release();
@@ -137,7 +138,8 @@ TArchive::DecodeResult TArchive::DecodeFile(std::string_view path, int waitLimit
     return r;
   }
   const std::string extracted = std::string(path) + kExtractedSuffix;
-  std::optional<std::string> page = ReadWholeFile(extracted);
+  std::optional<std::string> page =
+      DecodedPageBound > 0 ? ReadFileUpTo(extracted, DecodedPageBound) : ReadWholeFile(extracted);
   if (!page) {
     r.status = DecodeStatus::kNoOutput;
     return r;

@@ -6,6 +6,7 @@
 // text to show; ReportDecodeFailure shows the decode messages in the program's way.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,10 @@ class TArchive {
 
   // The application's main window handle, handed to the libraries' calls.
   void SetMainWindow(void* window);
+
+  // Decoded pages are cut at this many bytes (0: never), as received pages are read up to their
+  // bound: the decoder stops there, and no more than this is read back.
+  std::uint64_t DecodedPageBound = 0;
 
   TLhaPack& LhaPack() { return m_lha; }
   TGzDec& GzDec() { return m_gz; }

@@ -10,6 +10,7 @@
 #include "main/LinkText.h"
 #include "main/MainForm.h"
 #include "main/SplitTags.h"
+#include "main/TagLines.h"
 #include "main/TextUtil.h"
 #include "main/UrlRules.h"
 #include "platform/Cp932.h"
@@ -21,9 +22,9 @@ namespace toravin {
 
 void TMainForm::ParseLinks(std::string_view page, bool startPage, std::string_view pageUrl) {
   const bool encoded = Contains(LowerCase(HttpClient1.Header), "content-encoding");
-  std::vector<std::string> lines;
+  TTagLines lines;
   if (!encoded) {
-    lines = SplitTagLines(page);
+    lines = TTagLines(page);
   } else if (!m_settings->UseTar) {
     m_dialogs.Beep();
     m_dialogs.ShowMessage(Sjis("ＨＴＭＬファイルがエンコードされているために、解釈できません。"));
@@ -35,20 +36,20 @@ void TMainForm::ParseLinks(std::string_view page, bool startPage, std::string_vi
   // The names this page links are read in the charset it declares.
   std::string head;
   if (encoded) {
-    for (const std::string& line : lines) {
+    for (std::string_view line : lines) {
       if (head.size() > 4096) break;
       head += line;
     }
   }
   NameCharset cs = DeclaredCharset(HttpClient1.Header, encoded ? std::string_view(head) : page);
   if (cs != NameCharset::Unknown) m_pageCharsets[url] = cs;
-  for (const std::string& line : lines) {
+  for (std::string_view line : lines) {
     SearchLine(line, startPage, url);
     ProcessMessages();
   }
 }
 
-void TMainForm::SearchLine(const std::string& line, bool startPage, std::string_view pageUrl) {
+void TMainForm::SearchLine(std::string_view line, bool startPage, std::string_view pageUrl) {
   // Both patterns begin with "<": a line with no "<" (and no escape that could make one) cannot
   // match either.
   if (line.find_first_of("<\\") == std::string::npos) return;
@@ -89,7 +90,7 @@ bool TMainForm::AcceptLink(std::string& link, bool startPage, std::string_view p
   return KindSwitch(s, *kind);
 }
 
-bool TMainForm::DecodePage(std::string_view page, std::vector<std::string>& lines) {
+bool TMainForm::DecodePage(std::string_view page, TTagLines& lines) {
   std::string name = FileNamePart(CurrentUrl);
   if (name.empty()) name = "index.html";
   // The copy, and the decoded file the library leaves beside it, lie in a directory made for
@@ -118,13 +119,15 @@ bool TMainForm::DecodePage(std::string_view page, std::vector<std::string>& line
     std::string_view piece = rest.substr(0, zero);
     std::string upper = UpperCase(piece);
     if (Contains(upper, "<!DOCTYPE") || Contains(upper, "<HTML>")) {
-      lines = SplitTagLines(piece);
+      const size_t from = static_cast<size_t>(piece.data() - bytes.data());
+      lines = TTagLines(std::move(r.page), from, piece.size());
       return true;
     }
     rest.remove_prefix(zero + 1);
   }
   size_t last = bytes.rfind('\0');
-  lines = SplitTagLines(last == std::string_view::npos ? bytes : bytes.substr(last + 1));
+  const size_t from = last == std::string_view::npos ? 0 : last + 1;
+  lines = TTagLines(std::move(r.page), from, bytes.size() - from);
   return true;
 }
 

@@ -72,6 +72,7 @@ TMainForm::TMainForm(TFormModel& form, Dialogs& dialogs, Options options)
       m_options(std::move(options)),
       m_saveThrottle(m_options.timings.listSaveIntervalMs) {
   HttpClient1.TimeOut = 5000;  // the layout's value; FormCreate sets the real one
+  Archive.DecodedPageBound = static_cast<std::uint64_t>(kMaxPageBytes);
   HttpClient1.OnConnect = [this](TSockClient&) { HttpClient1Connect(); };
   HttpClient1.OnDisconnect = [this](TSockClient&) { HttpClient1Disconnect(); };
   HttpClient1.OnConnectionFailed = [this](TSockClient&) { HttpClient1ConnectionFailed(); };

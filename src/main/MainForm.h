@@ -23,6 +23,7 @@
 #include "main/ReadableName.h"
 #include "main/RunOptions.h"
 #include "main/SaveThrottle.h"
+#include "main/TagLines.h"
 #include "net/HttpClient.h"
 #include "platform/Dialogs.h"
 #include "platform/Timings.h"
@@ -192,8 +193,8 @@ class TMainForm {
   void SetFetchAheadActive(bool active);
   std::string TargetPath(std::string_view name) const;
   // Decodes an encoded page into its line list; false when no link may be taken from it.
-  bool DecodePage(std::string_view page, std::vector<std::string>& lines);
-  void SearchLine(const std::string& line, bool startPage, std::string_view pageUrl);
+  bool DecodePage(std::string_view page, TTagLines& lines);
+  void SearchLine(std::string_view line, bool startPage, std::string_view pageUrl);
   void Pause(int ms, bool pumpFirst);
   // The settings file as the exit writes it: the form's fields put back into the store.
   void StoreFormFields();

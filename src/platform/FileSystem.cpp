@@ -97,14 +97,22 @@ bool ForceDirectories(std::string_view path) {
 }
 
 std::optional<std::string> ReadWholeFile(std::string_view path) {
+  return ReadFileUpTo(path, UINT64_MAX);
+}
+
+std::optional<std::string> ReadFileUpTo(std::string_view path, std::uint64_t maxBytes) {
   Fd fd(::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) return std::nullopt;
   struct stat st;
   std::string data;
-  if (::fstat(fd.get(), &st) == 0 && st.st_size > 0) data.reserve(static_cast<size_t>(st.st_size));
+  if (::fstat(fd.get(), &st) == 0 && st.st_size > 0) {
+    data.reserve(static_cast<size_t>(std::min<std::uint64_t>(st.st_size, maxBytes)));
+  }
   char buf[65536];
-  for (;;) {
-    ssize_t n = ::read(fd.get(), buf, sizeof buf);
+  while (data.size() < maxBytes) {
+    const size_t want =
+        static_cast<size_t>(std::min<std::uint64_t>(sizeof buf, maxBytes - data.size()));
+    ssize_t n = ::read(fd.get(), buf, want);
     if (n < 0) {
       if (errno == EINTR) continue;
       return std::nullopt;

@@ -24,6 +24,8 @@ bool ForceDirectories(std::string_view path);
 
 // The whole file, or nothing when it cannot be opened or read.
 std::optional<std::string> ReadWholeFile(std::string_view path);
+// The file's first `maxBytes` bytes (all of a shorter file), or nothing as ReadWholeFile.
+std::optional<std::string> ReadFileUpTo(std::string_view path, std::uint64_t maxBytes);
 
 // Creates (or truncates) the file and writes `data`. Returns false when any step fails.
 bool WriteWholeFile(std::string_view path, std::string_view data);
