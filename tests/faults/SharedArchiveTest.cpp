@@ -76,7 +76,7 @@ TEST(SharedArchive, TwoRunsPackingIntoOneArchiveLoseNothing) {
     RunCommandLine("cd " + out + " && lha xq " + saveDir + "/pics.lzh", &status);
     EXPECT_EQ(ListDirectory(out + "/pics").size(), want.size());
     for (const auto& [name, bytes] : want)
-      EXPECT_EQ(ReadFileBytes(out + "/" + name), bytes) << name;
+      EXPECT_TRUE(ReadFileBytes(out + "/" + name) == bytes) << name;  // (no dump of 30 KB)
   }
 }
 
