@@ -15,6 +15,7 @@
 #include "main/SplitTags.h"
 #include "main/TextUtil.h"
 #include "main/UrlRules.h"
+#include "net/SecureFailure.h"
 #include "platform/Clock.h"
 #include "platform/Cp932.h"
 #include "platform/FileSystem.h"
@@ -464,13 +465,15 @@ void TMainForm::RunWorkList() {
         PrepareTransfer();
         CurrentReferer = unit.Referer;
         ConnectionFailed = false;
+        SecureFailed = false;
         try {
           Fetch(CurrentUrl);
         } catch (const std::exception&) {
           // A proxy that refused the tunnel drops the entry; the status bar says why.
           if (!HttpClient1.LastFailureText.empty()) f.SetStatusText(HttpClient1.LastFailureText);
-          // A proxy that cannot be reached says nothing about the entry: it stays as it is.
-          if (!(ConnectionFailed && !HttpClient1.Proxy.empty())) RetryOrDrop();
+          // A proxy that cannot be reached says nothing about the entry: it stays as it is. A TLS
+          // failure inside the proxy's tunnel is the server's, as it is without a proxy.
+          if (!(ConnectionFailed && !SecureFailed && !HttpClient1.Proxy.empty())) RetryOrDrop();
         }
         if (Contains(CurrentUrl, ".htm")) ParseLinks(HttpClient1.Body, false, CurrentUrl);
       }
@@ -532,6 +535,7 @@ void TMainForm::HttpClient1ConnectionFailed() {
   // Given up because the user pressed Abort: that is no failure to report.
   const bool byUser = Aborted;
   ConnectionFailed = true;
+  SecureFailed = IsSecureFailure(HttpClient1.LastErrorCode);
   AbortDownLoad();
   if (byUser) return;
   // A certificate or handshake failure names the host and what is wrong before the usual text.

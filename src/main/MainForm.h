@@ -154,6 +154,7 @@ class TMainForm {
   bool SaveFailed = false;        // the last save could not write its file
   bool NameRefused = false;       // the file system refused the last save's name
   bool ConnectionFailed = false;  // the last transfer got no connection
+  bool SecureFailed = false;      // ... because TLS failed (certificate, handshake)
   std::string IniFileName;
   std::string StartDir;
 
