@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "GzipDecoder.h"
 #include "archive/ArchiverAbi.h"
@@ -18,6 +19,7 @@ namespace {
 
 int g_running = 0;
 std::uint64_t g_outputLimit = toravin::gzdec::kDefaultOutputLimit;
+std::uint64_t g_outputCut = 0;
 
 // Letters the first word may hold; "x" (extract) is required.
 constexpr const char kOptionLetters[] = "xvfGz";
@@ -47,6 +49,10 @@ TORAVIN_EXPORT std::uint64_t GzDecSetOutputLimit(std::uint64_t limit) {
   return old;
 }
 
+TORAVIN_EXPORT std::uint64_t GzDecSetOutputCut(std::uint64_t bytes) {
+  return std::exchange(g_outputCut, bytes);
+}
+
 TORAVIN_EXPORT int GzDec(void* /*window*/, const char* commandLine, char* output,
                          std::uint32_t outputSize) {
   using namespace toravin;
@@ -65,8 +71,8 @@ TORAVIN_EXPORT int GzDec(void* /*window*/, const char* commandLine, char* output
     return abi::kArcCommandLine;
   }
   const std::string& path = line->words[1];
-  gzdec::DecodeResult r =
-      gzdec::DecodeFile(NativePath(path), NativePath(path + "_extracted"), g_outputLimit);
+  gzdec::DecodeResult r = gzdec::DecodeFile(NativePath(path), NativePath(path + "_extracted"),
+                                            g_outputLimit, g_outputCut);
   CopyMessage(r.message, output, outputSize);
   return r.code;
 }

@@ -7,6 +7,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -68,7 +69,7 @@ DecodeResult Fail(int code, const char* what) {
   return r;
 }
 
-DecodeResult Run(std::FILE* in, std::FILE* out, std::uint64_t limit) {
+DecodeResult Run(std::FILE* in, std::FILE* out, std::uint64_t limit, std::uint64_t cut) {
   std::vector<unsigned char> inBuf(kChunkBytes);
   std::vector<unsigned char> outBuf(kChunkBytes);
   std::size_t have = std::fread(inBuf.data(), 1, inBuf.size(), in);
@@ -109,6 +110,18 @@ DecodeResult Run(std::FILE* in, std::FILE* out, std::uint64_t limit) {
     z.avail_out = static_cast<uInt>(outBuf.size());
     int rc = inflate(&z, Z_NO_FLUSH);
     std::size_t produced = outBuf.size() - z.avail_out;
+    if (cut > 0 && r.outBytes + produced >= cut) {
+      // The page's bound: what lies beyond it is never decoded.
+      const std::size_t keep = static_cast<std::size_t>(cut - r.outBytes);
+      if (keep > limit - std::min(limit, r.outBytes)) {
+        return Fail(abi::kArcTooLarge, "gzdec: the decoded page exceeds the output limit");
+      }
+      if (std::fwrite(outBuf.data(), 1, keep, out) != keep) {
+        return Fail(abi::kArcWrite, "gzdec: cannot write the decoded page");
+      }
+      r.outBytes = cut;
+      return r;
+    }
     if (produced > 0) {
       if (r.outBytes + produced > limit) {
         return Fail(abi::kArcTooLarge, "gzdec: the decoded page exceeds the output limit");
@@ -145,14 +158,14 @@ std::FILE* OpenFile(const std::string& path, int flags, const char* mode) {
 }  // namespace
 
 DecodeResult DecodeFile(const std::string& inPath, const std::string& outPath,
-                        std::uint64_t outputLimit) {
+                        std::uint64_t outputLimit, std::uint64_t cut) {
   // Neither file is reached through a symbolic link, and the output is a new file of our own:
   // an existing file of that name is never truncated or overwritten.
   FilePtr in(OpenFile(inPath, O_RDONLY | O_NOFOLLOW, "rb"));
   if (!in) return Fail(abi::kArcCannotOpen, "gzdec: cannot open the input file");
   FilePtr out(OpenFile(outPath, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, "wb"));
   if (!out) return Fail(abi::kArcCannotCreate, "gzdec: cannot create the output file");
-  DecodeResult r = Run(in.get(), out.get(), outputLimit);
+  DecodeResult r = Run(in.get(), out.get(), outputLimit, cut);
   if (std::fclose(out.release()) != 0 && r.code == 0) {
     r = Fail(abi::kArcWrite, "gzdec: cannot write the decoded page");
   }

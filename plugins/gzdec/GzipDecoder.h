@@ -21,8 +21,10 @@ struct DecodeResult {
 };
 
 // Decodes `inPath` into `outPath` (both native POSIX paths). On any failure the output file is
-// removed again, so a failed decode never leaves a half-written page behind.
+// removed again, so a failed decode never leaves a half-written page behind. With `cut` above 0,
+// decoding stops once `cut` bytes are out, and that first part is the (successful) result; the
+// limit is then never reached when it is above the cut.
 DecodeResult DecodeFile(const std::string& inPath, const std::string& outPath,
-                        std::uint64_t outputLimit);
+                        std::uint64_t outputLimit, std::uint64_t cut = 0);
 
 }  // namespace toravin::gzdec

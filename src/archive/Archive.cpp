@@ -4,6 +4,7 @@
 // save the body unpacked and no downloaded file is lost.
 #include "archive/Archive.h"
 
+#include "archive/ArchiveLock.h"
 #include "archive/ArchiveMessages.h"
 #include "archive/ArchiverCommandLine.h"
 #include "archive/WaitWhileBusy.h"
@@ -99,6 +100,13 @@ TArchive::PackResult TArchive::PackBody(std::string_view dir, std::string_view l
                                         int waitLimitMs) {
   PackResult r;
   r.archivePath = ArchivePath(dir, lhaName);
+  // Another run packing into the same archive is waited for as a busy library is: the name is
+  // chosen and the entry written while no other process can append.
+  TArchiveLock lock(r.archivePath);
+  if (!lock.Acquire(waitLimitMs)) {
+    r.status = PackStatus::kBusy;
+    return r;
+  }
   r.entryName = UniqueEntryName(r.archivePath, fileName);
   if (!WaitWhileBusy([this] { return m_lha.GetRunning(); }, waitLimitMs)) {
     r.status = PackStatus::kBusy;
@@ -121,6 +129,7 @@ TArchive::DecodeResult TArchive::DecodeFile(std::string_view path, int waitLimit
     r.status = DecodeStatus::kBusy;
     return r;
   }
+  m_gz.SetOutputCut(DecodedPageBound);
   r.code =
       m_gz.GzDec(std::string(kDecodeCommand) + " " + ArchiverCommandLine::Quote(path), &r.message);
   m_gz.Release();
@@ -129,7 +138,8 @@ TArchive::DecodeResult TArchive::DecodeFile(std::string_view path, int waitLimit
     return r;
   }
   const std::string extracted = std::string(path) + kExtractedSuffix;
-  std::optional<std::string> page = ReadWholeFile(extracted);
+  std::optional<std::string> page =
+      DecodedPageBound > 0 ? ReadFileUpTo(extracted, DecodedPageBound) : ReadWholeFile(extracted);
   if (!page) {
     r.status = DecodeStatus::kNoOutput;
     return r;

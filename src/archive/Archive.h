@@ -6,6 +6,7 @@
 // text to show; ReportDecodeFailure shows the decode messages in the program's way.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,10 @@ class TArchive {
 
   // The application's main window handle, handed to the libraries' calls.
   void SetMainWindow(void* window);
+
+  // Decoded pages are cut at this many bytes (0: never), as received pages are read up to their
+  // bound: the decoder stops there, and no more than this is read back.
+  std::uint64_t DecodedPageBound = 0;
 
   TLhaPack& LhaPack() { return m_lha; }
   TGzDec& GzDec() { return m_gz; }
@@ -65,8 +70,9 @@ class TArchive {
     std::string entryName;  // the (numbered) name used inside the archive folder
     int code = 0;           // the library's result when it failed
   };
-  // The packing step for a saved body named `fileName`: archive path, unique entry name, wait
-  // up to `waitLimitMs` while the library is busy, pack from a copy of the body.
+  // The packing step for a saved body named `fileName`: archive path, the archive's lock (wait
+  // up to `waitLimitMs` while another process packs into it), unique entry name, wait up to
+  // `waitLimitMs` while the library is busy, pack from a copy of the body.
   PackResult PackBody(std::string_view dir, std::string_view lhaName, std::string_view fileName,
                       std::string_view body, int waitLimitMs);
 

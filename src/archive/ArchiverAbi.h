@@ -26,6 +26,10 @@ using GzDecFn = int (*)(void* window, const char* commandLine, char* output,
                         std::uint32_t outputSize);
 // Sets the decoder's output limit in bytes (0 restores the default); returns the old limit.
 using GzDecSetOutputLimitFn = std::uint64_t (*)(std::uint64_t limit);
+// Sets where a decoded page is cut, in bytes (0: never): the decode stops there and succeeds with
+// the page's first bytes, as a page received over the wire is read up to its bound. Returns the
+// old value.
+using GzDecSetOutputCutFn = std::uint64_t (*)(std::uint64_t bytes);
 
 inline constexpr const char kLhaPackGetRunning[] = "LhaPackGetRunning";
 inline constexpr const char kLhaPackOpenArchive[] = "LhaPackOpenArchive";
@@ -35,6 +39,7 @@ inline constexpr const char kLhaPackCompressMem[] = "LhaPackCompressMem";
 inline constexpr const char kGzDecGetRunning[] = "GzDecGetRunning";
 inline constexpr const char kGzDec[] = "GzDec";
 inline constexpr const char kGzDecSetOutputLimit[] = "GzDecSetOutputLimit";
+inline constexpr const char kGzDecSetOutputCut[] = "GzDecSetOutputCut";
 
 // The mode the program passes when it opens an archive to look for an entry. The plug-in only
 // reads archives through a handle, so it accepts any mode.

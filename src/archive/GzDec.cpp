@@ -15,6 +15,13 @@ bool TGzDec::GetRunning() const {
   return fn != nullptr && fn() != 0;
 }
 
+bool TGzDec::SetOutputCut(std::uint64_t bytes) const {
+  auto fn = m_library.Function<abi::GzDecSetOutputCutFn>(abi::kGzDecSetOutputCut);
+  if (fn == nullptr) return false;
+  fn(bytes);
+  return true;
+}
+
 int TGzDec::GzDec(std::string_view commandLine, std::string* output) const {
   if (output != nullptr) output->clear();
   auto fn = m_library.Function<abi::GzDecFn>(abi::kGzDec);

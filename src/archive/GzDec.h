@@ -2,6 +2,7 @@
 // the library or an entry point is missing: the busy check reports free and a decode gives -1.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,8 @@ class TGzDec {
   void SetWindow(void* window) { m_window = window; }
 
   bool GetRunning() const;
+  // Decoded pages are cut at `bytes` (0: never). False when the library cannot cut.
+  bool SetOutputCut(std::uint64_t bytes) const;
   // Runs `commandLine`; `output` receives the library's message text. 0 on success.
   int GzDec(std::string_view commandLine, std::string* output = nullptr) const;
 

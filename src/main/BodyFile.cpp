@@ -54,6 +54,8 @@ TBodyFile::~TBodyFile() { Remove(); }
 
 bool TBodyFile::DiskFull() const { return m_error == ENOSPC || m_error == EDQUOT; }
 
+bool TBodyFile::NameRefused() const { return IsNameRefusal(m_error); }
+
 void TBodyFile::Remove() {
   if (m_fd >= 0) ::close(m_fd);
   m_fd = -1;

@@ -27,6 +27,8 @@ class TBodyFile : public TBodySink {
   bool Ok() const { return m_fd >= 0 && m_error == 0; }
   // A write found the disk full.
   bool DiskFull() const;
+  // The file system refused the name Commit was given.
+  bool NameRefused() const;
   // The temporary file's core path (empty when it could not be created).
   const std::string& TempPath() const { return m_tempPath; }
 

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "main/FileKinds.h"
+#include "main/FittedName.h"
 #include "main/MainForm.h"
 #include "main/TextUtil.h"
 #include "platform/Cp932.h"
@@ -69,7 +70,8 @@ bool TMainForm::CheckResponse(std::string_view url) {
 }
 
 std::string TMainForm::TargetPath(std::string_view name) const {
-  return JoinPath(m_form.DirectoryEdit.Text, name);
+  // A name longer than the file system holds is shortened before the numbering rule.
+  return JoinPath(m_form.DirectoryEdit.Text, FitName(m_form.DirectoryEdit.Text, name));
 }
 
 std::string TMainForm::SaveBody(std::string_view body, std::string_view path) {
@@ -100,6 +102,10 @@ std::string TMainForm::SaveBody(std::string_view body, std::string_view path) {
         // The space ran out while writing (or the length was not announced): as when the
         // announced length does not fit, with nothing left on disk.
         return diskFull();
+      case NewFileResult::NameRefused:
+        NameRefused = true;
+        m_form.SetStatusText(Sjis("ファイル ") + candidate + Sjis(" を作成できません"));
+        return std::string();
       case NewFileResult::Failed:
         // The disk refuses the file: the run stops and the entry stays in the list for
         // Continue, rather than being retried into the same fault or dropped unseen.
@@ -151,7 +157,10 @@ std::string TMainForm::SaveStreamed(std::string_view path) {
     return std::string();
   }
   std::string written = file.Commit(path);
-  if (written.empty()) {
+  if (written.empty() && file.NameRefused()) {
+    NameRefused = true;
+    m_form.SetStatusText(Sjis("ファイル ") + std::string(path) + Sjis(" を作成できません"));
+  } else if (written.empty()) {
     // The disk refused the file: as for a body held in memory, the run stops and the entry stays
     // in the list for Continue.
     Aborted = true;

@@ -8,6 +8,7 @@ void TFetchAhead::Start(const std::string& url, std::unique_ptr<TAheadTransfer> 
   if (Has(url)) return;
   m_transfers[url] = std::move(transfer);
   m_order.push_back(url);
+  ++m_started;
 }
 
 void TFetchAhead::KeepOnly(const std::vector<std::string>& urls) {
@@ -15,6 +16,7 @@ void TFetchAhead::KeepOnly(const std::vector<std::string>& urls) {
     if (std::find(urls.begin(), urls.end(), it->first) == urls.end()) {
       m_order.erase(std::remove(m_order.begin(), m_order.end(), it->first), m_order.end());
       it = m_transfers.erase(it);
+      ++m_discarded;
     } else {
       ++it;
     }
@@ -52,11 +54,14 @@ std::unique_ptr<TByteStream> TFetchAhead::Take(const std::string& url,
   std::unique_ptr<TAheadTransfer> transfer = std::move(it->second);
   m_transfers.erase(it);
   m_order.erase(std::remove(m_order.begin(), m_order.end(), url), m_order.end());
-  if (transfer->Identity() != identity) return nullptr;
-  return transfer->HandOver();
+  std::unique_ptr<TByteStream> stream =
+      transfer->Identity() == identity ? transfer->HandOver() : nullptr;
+  if (!stream) ++m_discarded;
+  return stream;
 }
 
 void TFetchAhead::Clear() {
+  m_discarded += static_cast<int>(m_transfers.size());
   m_transfers.clear();
   m_order.clear();
 }

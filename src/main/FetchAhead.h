@@ -38,11 +38,17 @@ class TFetchAhead {
   // Stops every transfer at once.
   void Clear();
   std::int64_t Held() const;
+  // Transfers started so far, and those among them dropped before their turn or not taken over
+  // at it (their work was wasted).
+  int Started() const { return m_started; }
+  int Discarded() const { return m_discarded; }
 
  private:
   std::map<std::string, std::unique_ptr<TAheadTransfer>> m_transfers;
   std::vector<std::string> m_order;  // URLs in the order they were started
   std::int64_t m_maxHeld;
+  int m_started = 0;
+  int m_discarded = 0;
 };
 
 }  // namespace toravin

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "main/MainForm.h"
+#include "main/TextUtil.h"
 #include "main/UrlRules.h"
 
 namespace toravin {
@@ -17,6 +18,15 @@ namespace {
 constexpr int kAheadScan = 256;
 // Entries fetched ahead at most, connections and whole replies together.
 constexpr std::size_t kMaxAhead = 64;
+
+// The host of an absolute URL, in lower case, without its port.
+std::string HostOf(std::string_view url) {
+  std::size_t start = url.find("://");
+  start = start == std::string_view::npos ? 0 : start + 3;
+  std::string_view host = url.substr(start, url.find_first_of("/?#", start) - start);
+  host = host.substr(0, host.find(':'));
+  return LowerCase(host);
+}
 
 }  // namespace
 
@@ -76,8 +86,13 @@ void TMainForm::PollFetchAhead() {
 void TMainForm::AdvanceFetchAhead() {
   TToraVinIniList& s = *m_settings;
   const std::string& start = m_form.AddressEdit.Text;
-  // While the client is at work, the first entry is the one in hand.
-  const int first = HttpClient1.InCommand() ? 1 : 0;
+  // While the client is at work, the first entry is the one in hand: its URL has a transfer
+  // already, and no second one is started for another entry of the same URL.
+  const bool inHand = HttpClient1.InCommand();
+  const int first = inHand ? 1 : 0;
+  // A redirect in hand set a cookie that every later request carries: a request to that host
+  // built now would lack it, so nothing is fetched ahead from the first such entry on.
+  const std::string cookieHost = inHand ? LowerCase(HttpClient1.CookieRedirectHost()) : "";
   // The run's own connection is one of the N; a reply that has arrived whole holds none.
   const int slots = m_runOptions.Parallel - 1;
   int busy = 0;
@@ -86,6 +101,8 @@ void TMainForm::AdvanceFetchAhead() {
   for (int i = first; i < s.Count() && i < first + kAheadScan; ++i) {
     const TDownLoadUnit& unit = s.Item(i);
     std::string url = NormalizeUrl(IsAbsoluteLink(unit.Url) ? unit.Url : JoinLink(start, unit.Url));
+    if (inHand && url == CurrentUrl) continue;
+    if (!cookieHost.empty() && HostOf(url) == cookieHost) break;
     if (std::find(wanted.begin(), wanted.end(), url) != wanted.end()) continue;
     if (!PassesNameTestAhead(url, unit.Referer)) continue;
     if (!m_ahead.Has(url) && (busy >= slots || wanted.size() >= kMaxAhead)) break;

@@ -15,6 +15,7 @@
 #include "main/LinkText.h"
 #include "main/MainForm.h"
 #include "main/SplitTags.h"
+#include "main/TagLines.h"
 #include "main/TextUtil.h"
 #include "main/UrlResolve.h"
 #include "main/UrlRules.h"
@@ -45,14 +46,13 @@ void TMainForm::ParseLinks(std::string_view page, bool startPage, std::string_vi
     ReadHtmlLinks(page, cs, startPage, url);
     return;
   }
-  const std::vector<std::string> lines = SplitTagLines(page);
-  for (const std::string& line : lines) {
+  for (std::string_view line : TTagLines(page)) {
     SearchLine(line, startPage, url);
     ProcessMessages();
   }
 }
 
-void TMainForm::SearchLine(const std::string& line, bool startPage, std::string_view pageUrl) {
+void TMainForm::SearchLine(std::string_view line, bool startPage, std::string_view pageUrl) {
   // Both patterns begin with "<": a line with no "<" (and no escape that could make one) cannot
   // match either.
   if (line.find_first_of("<\\") == std::string::npos) return;
@@ -158,13 +158,19 @@ bool TMainForm::DecodePage(std::string_view page, std::string& text) {
     std::string_view piece = rest.substr(0, zero);
     std::string upper = UpperCase(piece);
     if (Contains(upper, "<!DOCTYPE") || Contains(upper, "<HTML>")) {
-      text.assign(piece);
+      const size_t from = static_cast<size_t>(piece.data() - bytes.data());
+      const size_t length = piece.size();
+      text = std::move(r.page);  // no second copy of a page that may be 64 MiB
+      text.resize(from + length);
+      text.erase(0, from);
       return true;
     }
     rest.remove_prefix(zero + 1);
   }
   size_t last = bytes.rfind('\0');
-  text.assign(last == std::string_view::npos ? bytes : bytes.substr(last + 1));
+  const size_t from = last == std::string_view::npos ? 0 : last + 1;
+  text = std::move(r.page);
+  text.erase(0, from);
   return true;
 }
 

@@ -12,13 +12,16 @@
 #include "archive/ArchiveMessages.h"
 #include "archive/WaitWhileBusy.h"
 #include "main/FileKinds.h"
+#include "main/KeptSettingsFile.h"
 #include "main/SplitTags.h"
 #include "main/TextUtil.h"
 #include "main/UrlResolve.h"
 #include "main/UrlRules.h"
+#include "net/SecureFailure.h"
 #include "platform/Clock.h"
 #include "platform/Cp932.h"
 #include "platform/FileSystem.h"
+#include "platform/Leftovers.h"
 #include "platform/MessagePump.h"
 #include "settings/ESettingsError.h"
 
@@ -69,8 +72,10 @@ TMainForm::TMainForm(TFormModel& form, Dialogs& dialogs, Options options)
       FreeSpaceQuery(&FreeSpaceOfCurrentDrive),
       m_form(form),
       m_dialogs(dialogs),
-      m_options(std::move(options)) {
+      m_options(std::move(options)),
+      m_saveThrottle(m_options.timings.listSaveIntervalMs) {
   HttpClient1.TimeOut = 5000;  // the layout's value; FormCreate sets the real one
+  Archive.DecodedPageBound = static_cast<std::uint64_t>(kMaxPageBytes);
   HttpClient1.OnConnect = [this](TSockClient&) { HttpClient1Connect(); };
   HttpClient1.OnDisconnect = [this](TSockClient&) { HttpClient1Disconnect(); };
   HttpClient1.OnConnectionFailed = [this](TSockClient&) { HttpClient1ConnectionFailed(); };
@@ -80,7 +85,10 @@ TMainForm::TMainForm(TFormModel& form, Dialogs& dialogs, Options options)
   HttpClient1.OnFailure = [this](CmdType cmd) { HttpClient1Failure(cmd); };
   HttpClient1.OnBodySink = [this](THttpClient&) { return StreamedBody(); };
   HttpClient1.OnReadyStream = [this](THttpClient&) { return ReadyStream(); };
-  HttpClient1.OnWaitPass = [this] { PollFetchAhead(); };
+  HttpClient1.OnWaitPass = [this] {
+    PollFetchAhead();
+    SaveDuringRun();
+  };
 }
 
 TMainForm::~TMainForm() = default;
@@ -132,8 +140,12 @@ void TMainForm::FormCreate() {
     try {
       s.LoadSettings(IniFileName);
     } catch (const ESettingsError& e) {
-      // The rest of start-up is skipped; the file is rewritten at exit from what was read.
-      ShowMessageBox(e.what(), MsgDlgType::mtError, 0, mbOKOnly);
+      // The rest of start-up is skipped; the file is rewritten at exit from what was read, so
+      // what it held is first kept aside under a name of its own.
+      std::string text = e.what();
+      const std::string kept = KeepBrokenSettingsFile(IniFileName);
+      if (!kept.empty()) text += "\r\n" + KeptSettingsFileText(kept);
+      ShowMessageBox(text, MsgDlgType::mtError, 0, mbOKOnly);
       return;
     }
     m_form.AddressEdit.Text = s.TargetURL;
@@ -168,13 +180,31 @@ void TMainForm::FormCreate() {
   m_form.ContinueButton.Visible = s.Count() > 0;
 }
 
-void TMainForm::FormDestroy() {
-  if (!m_settings) return;
+void TMainForm::StoreFormFields() {
   TToraVinIniList& s = *m_settings;
   s.TargetURL = m_form.AddressEdit.Text;
   s.TargetDir = m_form.DirectoryEdit.Text;
   s.UseLha = m_form.UseLhaCheckBox.Checked;
   s.LhaName = m_form.LhaFileEdit.Text;
+}
+
+void TMainForm::SaveDuringRun() {
+  if (!m_running || !m_settings) return;
+  const std::int64_t start = TickCountMs();
+  if (!m_saveThrottle.Due(start)) return;
+  StoreFormFields();
+  try {
+    m_settings->SaveSettings(IniFileName);
+  } catch (const std::exception&) {
+    // Told at exit, when the same save fails again.
+  }
+  m_saveThrottle.Saved(start, TickCountMs());
+}
+
+void TMainForm::FormDestroy() {
+  if (!m_settings) return;
+  TToraVinIniList& s = *m_settings;
+  StoreFormFields();
   const std::string optionsFile = TRunOptions::FileBeside(IniFileName);
   if (m_runOptions != TRunOptions() || FileExists(optionsFile)) {
     m_runOptions.Save(optionsFile);
@@ -224,6 +254,11 @@ bool TMainForm::DirectoryCheck() {
   }
   m_dialogs.ShowMessage(Sjis("保存するフォルダーが存在しないので、中断します。"));
   return false;
+}
+
+void TMainForm::RemoveLeftovers() {
+  RemoveLeftoverBodyFiles(m_form.DirectoryEdit.Text);
+  RemoveLeftoverPrivateDirectories();
 }
 
 void TMainForm::PrepareTransfer() {
@@ -289,6 +324,7 @@ void TMainForm::DownLoadButtonClick() {
   // the outer one is still working on.
   if (m_running) return;
   RunScope scope(m_running, [this] { RestoreKeptEntry(); });
+  m_saveThrottle.Start(TickCountMs());
   TToraVinIniList& s = *m_settings;
   if (!AnyKindChosen(s, m_runOptions)) {
     ShowMessageBox(Sjis("ダウンロードをするファイルの種類が選択されていません。"),
@@ -306,6 +342,7 @@ void TMainForm::DownLoadButtonClick() {
     return;
   }
   if (!DirectoryCheck()) return;
+  RemoveLeftovers();
 
   m_form.DownLoadButton.Enabled = false;
   m_form.ContinueButton.Enabled = false;
@@ -337,7 +374,9 @@ void TMainForm::DownLoadButtonClick() {
 void TMainForm::ContinueButtonClick() {
   if (m_running) return;
   RunScope scope(m_running, [this] { RestoreKeptEntry(); });
+  m_saveThrottle.Start(TickCountMs());
   if (!DirectoryCheck()) return;
+  RemoveLeftovers();
   m_pageCharsets.clear();
   Aborted = false;
   PrepareTransfer();
@@ -428,16 +467,19 @@ void TMainForm::RunWorkList() {
         PrepareTransfer();
         CurrentReferer = unit.Referer;
         ConnectionFailed = false;
+        SecureFailed = false;
         try {
           Fetch(CurrentUrl);
         } catch (const std::exception&) {
           // A proxy that refused the tunnel drops the entry; the status bar says why.
           if (!HttpClient1.LastFailureText.empty()) f.SetStatusText(HttpClient1.LastFailureText);
-          // A proxy that cannot be reached says nothing about the entry: it stays as it is.
-          if (!(ConnectionFailed && !HttpClient1.Proxy.empty())) RetryOrDrop();
+          // A proxy that cannot be reached says nothing about the entry: it stays as it is. A TLS
+          // failure inside the proxy's tunnel is the server's, as it is without a proxy.
+          if (!(ConnectionFailed && !SecureFailed && !HttpClient1.Proxy.empty())) RetryOrDrop();
         }
         if (Contains(CurrentUrl, ".htm")) ParseLinks(HttpClient1.Body, false, CurrentUrl);
       }
+      SaveDuringRun();
       ProcessMessages();
     }
 
@@ -495,6 +537,7 @@ void TMainForm::HttpClient1ConnectionFailed() {
   // Given up because the user pressed Abort: that is no failure to report.
   const bool byUser = Aborted;
   ConnectionFailed = true;
+  SecureFailed = IsSecureFailure(HttpClient1.LastErrorCode);
   AbortDownLoad();
   if (byUser) return;
   // A certificate or handshake failure names the host and what is wrong before the usual text.
@@ -539,6 +582,7 @@ void TMainForm::HttpClient1Success(CmdType) {
     std::string name = NameOf(CurrentUrl);
     m_form.SetStatusText(name + Sjis(" 保存中..."));
     SaveFailed = false;
+    NameRefused = false;
     bool packed = false;
     if (Compress) {
       packed = m_bodyFile ? PackStreamed(name) : PackBody(HttpClient1.Body, name);
@@ -548,6 +592,11 @@ void TMainForm::HttpClient1Success(CmdType) {
       SaveBody(HttpClient1.Body, TargetPath(name));
     }
     if (SaveFailed) return;  // the entry stays at the head of the list
+    if (NameRefused) {
+      // As any failed transfer: tried again later, or dropped; the run goes on.
+      RetryOrDrop();
+      return;
+    }
     if (s.Count() > 0) {
       if (packed) Pause(m_options.timings.pauseAfterPackMs, true);
       Pause(m_options.timings.pauseAfterSaveMs, true);
@@ -555,6 +604,7 @@ void TMainForm::HttpClient1Success(CmdType) {
   }
   s.DeleteItem(0);
   m_keptForExit.reset();  // the entry is done: nothing to keep
+  SaveDuringRun();
 }
 
 void TMainForm::HttpClient1Failure(CmdType cmd) {

@@ -22,6 +22,8 @@
 #include "main/FormModel.h"
 #include "main/ReadableName.h"
 #include "main/RunOptions.h"
+#include "main/SaveThrottle.h"
+#include "main/TagLines.h"
 #include "net/HttpClient.h"
 #include "platform/Dialogs.h"
 #include "platform/Timings.h"
@@ -100,7 +102,9 @@ class TMainForm {
   bool CheckResponse(std::string_view url);
   // The path written, or empty when nothing was written: the disk is full (the run is aborted
   // and the entry removed) or the file cannot be created or written (the run is aborted, the
-  // entry kept, SaveFailed set). Either is told in a box; no partial file is left.
+  // entry kept, SaveFailed set). Either is told in a box; no partial file is left. A name the
+  // file system refuses is told in the status bar and sets NameRefused: the entry then goes
+  // through the retry rule and the run goes on.
   std::string SaveBody(std::string_view body, std::string_view path);
   // Saves the body that arrived into a temporary file under the first free name of `path`, with
   // the same outcomes as SaveBody.
@@ -139,6 +143,9 @@ class TMainForm {
   // behalf of an entry linked from `referer`.
   static void EditRequestHeaders(THttpClient& client, std::string_view referer);
 
+  // Transfers fetched ahead so far, and how many of them were discarded.
+  const TFetchAhead& FetchAheadFigures() const { return m_ahead; }
+
   // A Download or Continue click is being handled: a run is active, and every way into another
   // run is closed until it returns.
   bool Running() const { return m_running; }
@@ -149,7 +156,9 @@ class TMainForm {
   bool Aborted = false;
   bool Compress = false;
   bool SaveFailed = false;        // the last save could not write its file
+  bool NameRefused = false;       // the file system refused the last save's name
   bool ConnectionFailed = false;  // the last transfer got no connection
+  bool SecureFailed = false;      // ... because TLS failed (certificate, handshake)
   std::string IniFileName;
   std::string StartDir;
 
@@ -169,6 +178,8 @@ class TMainForm {
  private:
   void DirectoryCheckThenRun(bool download);
   bool DirectoryCheck();
+  // What killed runs of ours left in the save directory and under $TMPDIR.
+  void RemoveLeftovers();
   void PrepareTransfer();
   // The idle state of the run buttons after a run or an abort.
   void ShowIdleButtons();
@@ -188,12 +199,17 @@ class TMainForm {
   std::string TargetPath(std::string_view name) const;
   // Decodes an encoded page into its line list; false when no link may be taken from it.
   bool DecodePage(std::string_view page, std::string& text);
-  void SearchLine(const std::string& line, bool startPage, std::string_view pageUrl);
+  void SearchLine(std::string_view line, bool startPage, std::string_view pageUrl);
   // The HTML reader: every link of the page, queued as the link test allows.
   void ReadHtmlLinks(std::string_view page, NameCharset charset, bool startPage,
                      const std::string& pageUrl);
   bool AcceptHtmlLink(const std::string& url, bool pageAllowed, bool startPage);
   void Pause(int ms, bool pumpFirst);
+  // The settings file as the exit writes it: the form's fields put back into the store.
+  void StoreFormFields();
+  // During a run: saves the settings file (work list included) when the throttle says it is due,
+  // so that a crash repeats little. A failure here is silent; the exit's save reports.
+  void SaveDuringRun();
 
   TFormModel& m_form;
   Dialogs& m_dialogs;
@@ -215,6 +231,7 @@ class TMainForm {
   TRunOptions m_runOptions;
   bool m_aheadActive = false;
   bool m_inAheadPoll = false;
+  TSaveThrottle m_saveThrottle{0};
   std::unordered_map<std::string, bool> m_aheadNameTests;
   void RestoreKeptEntry();
 };

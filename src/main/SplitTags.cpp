@@ -2,6 +2,8 @@
 // proportion to its size; SplitTagLines makes the lines directly, which is what the crawl uses.
 #include "main/SplitTags.h"
 
+#include "main/TagLines.h"
+
 namespace toravin {
 
 std::string NormalizeLineBreaks(std::string_view text) {
@@ -49,27 +51,7 @@ std::vector<std::string> SplitLines(std::string_view text) {
 
 std::vector<std::string> SplitTagLines(std::string_view text) {
   std::vector<std::string> lines;
-  std::string line;
-  // `text` normalised, consumed one character at a time: a CR, LF or CR LF ends the line; a "<"
-  // ends it too unless it starts the text, follows a break, or is the very last character.
-  bool afterBreak = true;
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c == '\r' || c == '\n') {
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      lines.push_back(std::move(line));
-      line.clear();
-      afterBreak = true;
-      continue;
-    }
-    if (c == '<' && !afterBreak && i + 1 < text.size()) {
-      lines.push_back(std::move(line));
-      line.clear();
-    }
-    line += c;
-    afterBreak = false;
-  }
-  if (!line.empty()) lines.push_back(std::move(line));
+  for (std::string_view line : TTagLines(text)) lines.emplace_back(line);
   return lines;
 }
 

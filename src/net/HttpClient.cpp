@@ -11,6 +11,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "net/ReplyRules.h"
 #include "net/TlsStream.h"
 #include "net/UUProcessor.h"
 #include "net/UrlEncoder.h"
@@ -190,10 +191,14 @@ void THttpClient::Run(CmdType cmd, const std::string& url) {
   // replace the request, the reply and the body that the outer command's handlers still read.
   if (m_inCommand) throw ESockError(Sjis("HTTP クライアントは、ほかの要求を処理中です。"));
   m_inCommand = true;
+  m_cookieRedirectHost.clear();
   struct Leave {
-    bool& flag;
-    ~Leave() { flag = false; }
-  } leave{m_inCommand};
+    THttpClient& client;
+    ~Leave() {
+      client.m_inCommand = false;
+      client.m_cookieRedirectHost.clear();
+    }
+  } leave{*this};
   RequestURL = url;
   CurrentCmd = cmd;
   RunCommand();
@@ -278,6 +283,7 @@ void THttpClient::RunCommand() {
 
     // Each exchange starts from an empty reply.
     ReplyCode = 0;
+    m_statusLineSeen = false;
     ContentLength = 0;
     BytesReceived = 0;
     if (!InputFileMode) {
@@ -294,7 +300,9 @@ void THttpClient::RunCommand() {
       ReadReplyHeader();
       if (InputFileMode) {
         CaptureFile(Body);
-      } else if (TBodySink* sink = ReplyCode < 299 && OnBodySink ? OnBodySink(*this) : nullptr) {
+      } else if (TBodySink* sink = IsSuccessReply(m_statusLineSeen, ReplyCode) && OnBodySink
+                                       ? OnBodySink(*this)
+                                       : nullptr) {
         CaptureSink(*sink);
       } else {
         ReserveBody();
@@ -304,15 +312,16 @@ void THttpClient::RunCommand() {
           Body.resize(static_cast<std::size_t>(BodyLimit));
         }
       }
-      if (ReplyCode < 299) {
+      if (IsSuccessReply(m_statusLineSeen, ReplyCode)) {
         if (OnSuccess) OnSuccess(CurrentCmd);
         ReportStatus(2, "Transaction Completed");
       } else if (ReplyCode >= 300 && ReplyCode <= 302 && m_locationSeen && !RedirectURL.empty() &&
-                 redirects < kMaxRedirects) {
+                 IsFollowableLocation(RedirectURL) && redirects < kMaxRedirects) {
         RequestURL = ResolveLocation(RedirectURL);
         follow = true;
       } else if (OnFailure) {
-        // 299, 303-399, a redirect without a Location or beyond the bound, and every error code.
+        // 299, 303-399, a redirect without a Location, to a scheme other than http and https or
+        // beyond the bound, every error code, and a code outside 100-599 (or none at all).
         OnFailure(CurrentCmd);
       }
     } catch (...) {
@@ -324,6 +333,7 @@ void THttpClient::RunCommand() {
     if (ReplyCode >= 300 && ReplyCode <= 398 && !ReceivedCookie.empty()) {
       HeaderInfo.Cookie = ReceivedCookie;
       m_httpsCookie = m_secure ? ReceivedCookie : std::string();
+      if (follow) m_cookieRedirectHost = Host;
     }
     if (follow) {
       bool handled = false;
@@ -522,6 +532,7 @@ void THttpClient::ReadReplyHeader() {
   };
 
   std::string line = ReadLn();
+  m_statusLineSeen = !line.empty();
   if (!line.empty()) ReplyCode = StatusCode(line);
   store(line);
   for (;;) {

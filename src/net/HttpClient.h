@@ -65,11 +65,11 @@ class THttpClient : public TSockClient {
   bool InputFileMode = false;
   bool OutputFileMode = false;  // header to a file; request bodies from the file UploadData
   THttpEvent OnAboutToSend;     // RequestHeaders is built and may be edited
-  TResultEvent OnSuccess;       // reply code below 299
-  TResultEvent OnFailure;       // reply code 299 and above 302, or a redirect not followed
+  TResultEvent OnSuccess;       // reply code 100-298, or no reply at all
+  TResultEvent OnFailure;       // any other code, or a redirect not followed
   THandlerEvent OnRedirect;     // a redirect is about to be followed; Handled ends the command
   THttpEvent OnAuthenticationNeeded;  // reply code 401
-  // The header of a reply below 299 has arrived: the sink its body goes to instead of Body, or
+  // The header of a reply of 100-298 has arrived: the sink its body goes to instead of Body, or
   // null to hold it in Body. The sink must live until the command returns.
   std::function<TBodySink*(THttpClient& sender)> OnBodySink;
   // The connection for the request just built (RequestHeaders is final): a stream that already
@@ -93,6 +93,9 @@ class THttpClient : public TSockClient {
   void Abort() override;
   // A command is running: its events are being raised, or it waits for the network.
   bool InCommand() const { return m_inCommand; }
+  // While the command in hand follows a redirect that set a cookie: the host that set it (every
+  // later request carries the cookie); empty otherwise.
+  const std::string& CookieRedirectHost() const { return m_cookieRedirectHost; }
 
   // Commands.
   virtual void Options(const std::string& url);
@@ -137,8 +140,10 @@ class THttpClient : public TSockClient {
   void ReserveBody();
   bool m_locationSeen = false;  // the current reply carried a Location header
   bool m_inCommand = false;     // a command is running (its handlers run nested inside it)
-  bool m_secure = false;        // the URL's scheme is "https"; a URL without one keeps it
-  std::string m_httpsCookie;    // the redirect cookie in HeaderInfo, when an HTTPS reply set it
+  std::string m_cookieRedirectHost;
+  bool m_statusLineSeen = false;  // the reply began with a status line
+  bool m_secure = false;          // the URL's scheme is "https"; a URL without one keeps it
+  std::string m_httpsCookie;      // the redirect cookie in HeaderInfo, when an HTTPS reply set it
 };
 
 }  // namespace toravin

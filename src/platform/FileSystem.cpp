@@ -2,6 +2,8 @@
 // once per call by NativePath.
 #include "platform/FileSystem.h"
 
+#include "platform/Leftovers.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
@@ -95,14 +97,22 @@ bool ForceDirectories(std::string_view path) {
 }
 
 std::optional<std::string> ReadWholeFile(std::string_view path) {
+  return ReadFileUpTo(path, UINT64_MAX);
+}
+
+std::optional<std::string> ReadFileUpTo(std::string_view path, std::uint64_t maxBytes) {
   Fd fd(::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) return std::nullopt;
   struct stat st;
   std::string data;
-  if (::fstat(fd.get(), &st) == 0 && st.st_size > 0) data.reserve(static_cast<size_t>(st.st_size));
+  if (::fstat(fd.get(), &st) == 0 && st.st_size > 0) {
+    data.reserve(static_cast<size_t>(std::min<std::uint64_t>(st.st_size, maxBytes)));
+  }
   char buf[65536];
-  for (;;) {
-    ssize_t n = ::read(fd.get(), buf, sizeof buf);
+  while (data.size() < maxBytes) {
+    const size_t want =
+        static_cast<size_t>(std::min<std::uint64_t>(sizeof buf, maxBytes - data.size()));
+    ssize_t n = ::read(fd.get(), buf, want);
     if (n < 0) {
       if (errno == EINTR) continue;
       return std::nullopt;
@@ -170,6 +180,7 @@ NewFileResult WriteNewFile(std::string_view path, std::string_view data) {
   Fd fd(::open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
   if (fd.get() < 0) {
     if (errno == EEXIST) return NewFileResult::Exists;
+    if (IsNameRefusal(errno)) return NewFileResult::NameRefused;
     return errno == ENOSPC || errno == EDQUOT ? NewFileResult::DiskFull : NewFileResult::Failed;
   }
   if (!WriteAll(fd.get(), data) || !fd.Close()) {
@@ -180,12 +191,16 @@ NewFileResult WriteNewFile(std::string_view path, std::string_view data) {
   return NewFileResult::Written;
 }
 
+bool IsNameRefusal(int error) {
+  return error == ENAMETOOLONG || error == EILSEQ || error == EINVAL;
+}
+
 bool DeleteFileAt(std::string_view path) { return ::unlink(NativePath(path).c_str()) == 0; }
 
 std::string MakePrivateDirectory() {
   const char* base = std::getenv("TMPDIR");
-  std::string pattern =
-      std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/toravin-XXXXXX";
+  std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/" +
+                        PrivateDirectoryPrefix() + "XXXXXX";
   std::vector<char> buf(pattern.begin(), pattern.end());
   buf.push_back('\0');
   if (::mkdtemp(buf.data()) == nullptr) return std::string();  // made with mode 0700

@@ -24,6 +24,8 @@ bool ForceDirectories(std::string_view path);
 
 // The whole file, or nothing when it cannot be opened or read.
 std::optional<std::string> ReadWholeFile(std::string_view path);
+// The file's first `maxBytes` bytes (all of a shorter file), or nothing as ReadWholeFile.
+std::optional<std::string> ReadFileUpTo(std::string_view path, std::uint64_t maxBytes);
 
 // Creates (or truncates) the file and writes `data`. Returns false when any step fails.
 bool WriteWholeFile(std::string_view path, std::string_view data);
@@ -34,8 +36,12 @@ bool WriteWholeFile(std::string_view path, std::string_view data);
 bool WriteFileReplacing(std::string_view path, std::string_view data);
 
 // Creates `path` only when no file of that name exists, and writes `data`. A file that could
-// not be written whole is removed again; DiskFull when that was for want of space.
-enum class NewFileResult { Written, Exists, Failed, DiskFull };
+// not be written whole is removed again; DiskFull when that was for want of space, NameRefused
+// when the file system does not take the name (too long, or bytes it cannot hold).
+enum class NewFileResult { Written, Exists, Failed, DiskFull, NameRefused };
+
+// The file system refused a name: the errno of a create or rename says so.
+bool IsNameRefusal(int error);
 NewFileResult WriteNewFile(std::string_view path, std::string_view data);
 
 bool DeleteFileAt(std::string_view path);
@@ -45,7 +51,8 @@ bool DeleteFileAt(std::string_view path);
 ssize_t WriteSome(int fd, const char* data, size_t size);
 
 // A new directory that only this user may enter, under the system's temporary folder ($TMPDIR,
-// else /tmp), made for one piece of work; empty when it cannot be made.
+// else /tmp), made for one piece of work and named "toravin-<pid>-XXXXXX" (see Leftovers.h);
+// empty when it cannot be made.
 std::string MakePrivateDirectory();
 
 // Removes the files directly inside `path` (never following a link out of it), then the

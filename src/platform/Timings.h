@@ -10,6 +10,7 @@ struct Timings {
   int pauseAfterPackMs = 500;      // extra, before that pause, when the file went into the archive
   int pauseAfterFailureMs = 1000;  // after a failed transfer while entries remain
   int archiverWaitMs = 30000;      // waiting for a busy archiver library
+  int listSaveIntervalMs = 2000;   // during a run, the settings file is saved at most this often
 
   // The defaults with every pause set to zero (time-outs unchanged).
   static Timings NoPauses() {

@@ -70,7 +70,9 @@ TEST_F(Form, FaultySettingsFileKeepsWhatWasReadAndTheLayoutButtons) {
   mf = std::make_unique<TMainForm>(*form, dialogs, options);
   mf->FormCreate();
   EXPECT_EQ(Boxes(),
-            Strings{"TToraVinIniList.Rf の読み込み中のエラー : ストリームからの読み込みエラー"});
+            Strings{"TToraVinIniList.Rf の読み込み中のエラー : ストリームからの読み込みエラー\r\n"
+                    "読み込めなかった設定ファイルは " +
+                    iniFile + ".broken として残しました。"});
   EXPECT_EQ(Pending(), Strings{"a.jpg"});
   EXPECT_FALSE(form->DownLoadButton.Visible);  // the layout's states stay
   EXPECT_TRUE(form->ContinueButton.Visible && form->ContinueButton.Enabled);

@@ -2,6 +2,11 @@
 // ToraVin.ini, fills a form model from it, presses Download (or Continue) through the same
 // handlers, and saves the file again at the end. What a user would see is printed, one line per
 // event, as UTF-8: "box: KIND: TEXT", "status: TEXT" and "list: N".
+// SIGTERM, SIGINT and SIGHUP end a run as closing the window does: the run is aborted with the
+// entry in flight kept, Yes/No boxes are answered No from then on, the file is saved, exit 1.
+#include <signal.h>
+
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -9,6 +14,7 @@
 
 #include "main/MainForm.h"
 #include "platform/Cp932.h"
+#include "platform/MessagePump.h"
 #include "platform/RecordingDialogs.h"
 
 using namespace toravin;
@@ -30,6 +36,7 @@ int Usage() {
 // Prints every box as it is shown; Yes/No questions get the answer from the command line.
 class PrintingDialogs : public RecordingDialogs {
  public:
+  bool leaving = false;  // a termination signal came: every question is answered as Escape
   explicit PrintingDialogs(bool yes) : m_yes(yes) {
     onRecord = [](const Record& r) {
       if (r.call != Call::MessageDlg && r.call != Call::ShowMessage) return;
@@ -40,6 +47,7 @@ class PrintingDialogs : public RecordingDialogs {
   ModalResult MessageDlg(std::string_view text, MsgDlgType kind, MsgDlgButtons buttons,
                          int helpContext) override {
     RecordingDialogs::MessageDlg(text, kind, buttons, helpContext);
+    if (leaving) return buttons & mbNo ? ModalResult::mrNo : ModalResult::mrOk;
     if (buttons & mbYes) return m_yes ? ModalResult::mrYes : ModalResult::mrNo;
     return ModalResult::mrOk;
   }
@@ -47,6 +55,18 @@ class PrintingDialogs : public RecordingDialogs {
  private:
   bool m_yes;
 };
+
+volatile std::sig_atomic_t g_signal = 0;
+
+void OnSignal(int sig) { g_signal = sig; }
+
+void CatchTermination() {
+  struct sigaction sa {};
+  sa.sa_handler = OnSignal;
+  sigemptyset(&sa.sa_mask);
+  sa.sa_flags = SA_RESTART;
+  for (int sig : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(sig, &sa, nullptr);
+}
 
 }  // namespace
 
@@ -80,6 +100,7 @@ int main(int argc, char** argv) {
     }
   }
   if (ini.empty()) return Usage();
+  CatchTermination();
 
   PrintingDialogs dialogs(yes);
   TFormModel form;
@@ -93,6 +114,12 @@ int main(int argc, char** argv) {
   if (noPauses) options.timings = Timings::NoPauses();
   options.iniFileName = Utf8ToCp932(ini);
   TMainForm mainForm(form, dialogs, options);
+  // The run's waits pump this: a signal is acted on at the next pass, as the window's notifier.
+  SetMessagePump([&] {
+    if (g_signal == 0 || dialogs.leaving) return;
+    dialogs.leaving = true;
+    mainForm.AbortForExit();
+  });
   mainForm.Guarded([&] { mainForm.FormCreate(); });
   // The command line's count and reader hold for this run only; the options file keeps its own.
   const TRunOptions kept = mainForm.RunOptions();
@@ -103,7 +130,9 @@ int main(int argc, char** argv) {
   const size_t before = dialogs.records().size();
   // A button the window would not offer (Continue with nothing pending, or both run buttons
   // after a faulty settings file) is not pressed: the run does not start.
-  if (resume && form.ContinueButton.Enabled && form.ContinueButton.Visible) {
+  if (g_signal != 0) {
+    // Signalled before the run began: nothing is started.
+  } else if (resume && form.ContinueButton.Enabled && form.ContinueButton.Visible) {
     mainForm.Guarded([&] { mainForm.ContinueButtonClick(); });
   } else if (!resume && form.DownLoadButton.Enabled && form.DownLoadButton.Visible) {
     mainForm.Guarded([&] { mainForm.DownLoadButtonClick(); });
@@ -120,6 +149,10 @@ int main(int argc, char** argv) {
   }
   mainForm.SetRunOptions(kept);
   mainForm.Guarded([&] { mainForm.FormDestroy(); });
+  SetMessagePump({});
   std::fflush(stdout);
-  return complete ? kExitComplete : kExitNotComplete;
+  // How much fetching ahead was wasted: transfers dropped before their turn or not taken over.
+  std::fprintf(stderr, "ahead: %d started, %d discarded\n", mainForm.FetchAheadFigures().Started(),
+               mainForm.FetchAheadFigures().Discarded());
+  return complete && g_signal == 0 ? kExitComplete : kExitNotComplete;
 }
