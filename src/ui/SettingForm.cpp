@@ -11,6 +11,7 @@
 #include <QStyle>
 #include <array>
 
+#include "ui/Bindings.h"
 #include "ui/FitLabels.h"
 #include "ui/NumEdit.h"
 #include "ui/QtText.h"
@@ -51,7 +52,7 @@ const std::array kControls{
                 "Label5"},
     ControlSpec{"Label7", K::Label, "ProxyGroupBox", 8, 80, 37, 12, "：ポート", "", 0, -1},
     ControlSpec{"PortEdit", K::Custom, "ProxyGroupBox", 8, 96, 121, 20, "",
-                "ここにプロキシーサーバーのポートを入力", 0, 1},
+                "ここにプロキシーサーバーのポートを入力", 0, 1, "Label7"},
     ControlSpec{"FileSizeCheckBox", K::CheckBox, nullptr, 288, 200, 225, 17,
                 "ダウンロードするファイルをサイズで選択", "", 0, 4},
     ControlSpec{"FileSizeEdit", K::Custom, nullptr, 376, 224, 121, 20, "",
@@ -138,7 +139,7 @@ const std::array kNumbers{
 }  // namespace
 
 TSettingForm::TSettingForm(QWidget* owner, TSettingFormModel& model)
-    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_model(model) {
+    : QDialog(owner, FixedDialogFlags()), m_model(model) {
   setObjectName(QStringLiteral("TSettingForm"));
   setWindowTitle(Ui("設定項目"));
   setAccessibleName(windowTitle());
@@ -182,9 +183,7 @@ TSettingForm::~TSettingForm() = default;
 
 void TSettingForm::bind() {
   for (const Box& b : kBoxes) {
-    auto* box = m_controls->get<QCheckBox>(b.name);
-    connect(box, &QCheckBox::clicked, this, [this, b](bool checked) {
-      (m_model.*b.control).Checked = checked;
+    BindCheckBox(m_controls->get<QCheckBox>(b.name), (m_model.*b.control).Checked, [this, b] {
       if (b.click) b.click(m_model);
       syncFromModel();
     });
@@ -214,9 +213,9 @@ void TSettingForm::syncFromModel() {
     edit->setEnabled(c.Enabled);
   }
   for (const Number& n : kNumbers) {
-    QWidget* w = m_controls->widget(n.name);
+    auto* w = static_cast<TNumEdit*>(m_controls->widget(n.name));
     w->setEnabled((m_model.*n.model).Enabled);
-    w->update();
+    w->refresh();
   }
   m_controls->widget("ChoiceGroupBox")->setEnabled(m_model.ChoiceGroupBox.Enabled);
   m_controls->widget("ProxyGroupBox")->setEnabled(m_model.ProxyGroupBox.Enabled);
