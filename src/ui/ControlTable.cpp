@@ -121,8 +121,10 @@ ControlTable::ControlTable(QWidget* client, std::span<const ControlSpec> specs,
         s.kind == ControlKind::Custom) {
       if (!s.label) name = hint;  // an edit's text is its content, not its name
     }
-    // Screen readers read "ＵＲＬ：" better without the colon.
-    while (name.endsWith(QChar(0xFF1A)) || name.endsWith(QLatin1Char(':'))) name.chop(1);
+    // Screen readers read "ＵＲＬ：" and "：ポート" better without the colon.
+    auto colon = [](QChar c) { return c == QChar(0xFF1A) || c == QLatin1Char(':'); };
+    while (!name.isEmpty() && colon(name.back())) name.chop(1);
+    while (!name.isEmpty() && colon(name.front())) name.remove(0, 1);
     w->setAccessibleName(name);
     if (s.tab < 0 && s.kind != ControlKind::GroupBox && s.kind != ControlKind::Panel) {
       w->setFocusPolicy(Qt::NoFocus);
