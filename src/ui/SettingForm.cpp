@@ -158,9 +158,13 @@ TSettingForm::TSettingForm(QWidget* owner, TSettingFormModel& model)
 
   // The hint colour behind the master switch, white behind the wildcard note.
   auto* choice = m_controls->get<QCheckBox>("FileChoiceCheckBox");
+  // (A check box fills with its button colour: both roles take the pale yellow of tooltips.)
   QPalette hint = choice->palette();
-  hint.setColor(QPalette::Window, hint.color(QPalette::ToolTipBase));
+  const QColor paleYellow(0xFF, 0xFF, 0xE1);
+  hint.setColor(QPalette::Window, paleYellow);
+  hint.setColor(QPalette::Button, paleYellow);
   choice->setPalette(hint);
+  choice->setBackgroundRole(QPalette::Window);
   choice->setAutoFillBackground(true);
   auto* note = m_controls->get<QLabel>("Label6");
   QPalette white = note->palette();

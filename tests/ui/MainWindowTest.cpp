@@ -176,6 +176,17 @@ TEST_F(Window, FirstStartShowsTheLayout) {
   EXPECT_EQ(Get<QPushButton>("ContinueButton")->accessibleName().toStdString(), "継続");
 }
 
+TEST_F(Window, MemosShowWholeLinesOnly) {
+  Open();
+  for (const char* name : {"HeaderMemo", "BodyMemo"}) {
+    auto* memo = Get<QPlainTextEdit>(name);
+    const int line = memo->fontMetrics().lineSpacing();
+    const int text = memo->viewport()->height() - 2;  // less the document's margins
+    EXPECT_GE(text, line) << name;
+    EXPECT_EQ(text % line, 0) << name;
+  }
+}
+
 TEST_F(Window, ResizingMovesOnlyTheStatusBar) {
   Open();
   const QRect button = Get<QWidget>("DownLoadButton")->geometry();
