@@ -15,6 +15,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "ui/Accessibles.h"
 #include "ui/QtText.h"
 
 namespace toravin {
@@ -134,6 +135,7 @@ void FitCaption(QWidget* w, ControlKind kind) {
 
 ControlTable::ControlTable(QWidget* client, std::span<const ControlSpec> specs,
                            const std::map<std::string, QWidget*>& custom) {
+  InstallAccessibles();
   for (const ControlSpec& s : specs) {
     QWidget* parent = s.parent ? widget(s.parent) : client;
     QWidget* w = nullptr;

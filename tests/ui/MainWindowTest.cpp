@@ -187,6 +187,41 @@ TEST_F(Window, MemosShowWholeLinesOnly) {
   }
 }
 
+// The memos read as text; read-only ones offer nothing to edit. The list's pop-up menu is found
+// from the application while it shows.
+TEST_F(Window, MemosReadAsReadOnlyTextAndThePopupIsInTheTree) {
+  Open();
+  window->model().HeaderMemo.Add("HTTP/1.0 200 OK");
+  window->model().HeaderMemo.Add("Content-Type: image/jpeg");
+  window->syncFromModel();
+  struct Case {
+    const char* memo;
+    const char* text;
+  };
+  const Case cases[] = {{"HeaderMemo", "HTTP/1.0 200 OK\nContent-Type: image/jpeg"},
+                        {"BodyMemo", ""}};
+  for (const Case& c : cases) {
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(Get<QPlainTextEdit>(c.memo));
+    ASSERT_NE(a, nullptr);
+    EXPECT_TRUE(a->state().readOnly) << c.memo;
+    EXPECT_FALSE(a->state().editable) << c.memo;
+    EXPECT_EQ(a->editableTextInterface(), nullptr) << c.memo;
+    ASSERT_NE(a->textInterface(), nullptr) << c.memo;
+    EXPECT_EQ(a->textInterface()->text(0, -1).toStdString(), c.text) << c.memo;
+  }
+  QAccessibleInterface* app = QAccessible::queryAccessibleInterface(qApp);
+  auto popupFound = [&] {
+    for (int i = 0; i < app->childCount(); ++i) {
+      if (app->child(i) && app->child(i)->object() == window->popupMenu()) return true;
+    }
+    return false;
+  };
+  EXPECT_FALSE(popupFound());
+  window->popupMenu()->popup(QPoint(10, 10));
+  EXPECT_TRUE(popupFound());
+  window->popupMenu()->close();
+}
+
 TEST_F(Window, ResizingMovesOnlyTheStatusBar) {
   Open();
   const QRect button = Get<QWidget>("DownLoadButton")->geometry();

@@ -705,6 +705,17 @@ TEST_F(UiDirectories, ChangeFormLayoutPresetAndTreeNames) {
                          QString::fromUtf8("能"), QString::fromUtf8("表")}));
 }
 
+TEST_F(UiDirectories, TheDriveSelectorIsNamedByItsRoleNotItsValue) {
+  auto model = Model();
+  TDirectoryChangeForm dialog(nullptr, *model);
+  dialog.show();
+  QAccessibleInterface* drive = QAccessible::queryAccessibleInterface(dialog.driveBox());
+  ASSERT_NE(drive, nullptr);
+  EXPECT_EQ(drive->role(), QAccessible::ComboBox);
+  EXPECT_EQ(drive->text(QAccessible::Name).toStdString(), "ドライブ");
+  EXPECT_EQ(drive->text(QAccessible::Value).toStdString(), "/");
+}
+
 TEST_F(UiDirectories, ChoosingADirectoryWritesItBackAndCancelDoesNot) {
   form.DirectoryEdit.Text = Utf8ToCp932(base + "/missing");
   auto model = Model();
