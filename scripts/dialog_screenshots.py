@@ -65,8 +65,9 @@ def shoot(path, env):
         f.write(png.stdout)
 
 
-def click_named(app, role, name, env):
-    """Clicks the middle of the control `name` of `role`, found through the accessibility bus."""
+def click_named(app, role, name, env, scale=1.0):
+    """Clicks the middle of the control `name` of `role`, found through the accessibility bus
+    (which gives places in the toolkit's scaled pixels)."""
     import pyatspi
 
     def find(node, depth=0):
@@ -84,8 +85,9 @@ def click_named(app, role, name, env):
     if node is None:
         return False
     box = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
-    run("xdotool", "mousemove", str(box.x + box.width // 2), str(box.y + box.height // 2),
-        "click", "1", env=env)
+    x, y = (box.x + box.width / 2) * scale, (box.y + box.height / 2) * scale
+    run("xdotool", "mousemove", str(int(x)), str(int(y)), "click", "1", env=env)
+    run("xdotool", "mousemove", "0", "0", env=env)
     return True
 
 
@@ -116,6 +118,7 @@ def main():
             n += 1
         env = dict(os.environ, DISPLAY=f":{n}", QT_QPA_PLATFORM="xcb",
                    QT_SCALE_FACTOR=args.scale, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
+        if os.environ.get("NOSCALE"): env.pop("QT_SCALE_FACTOR")
         env.pop("WAYLAND_DISPLAY", None)
         procs.append(subprocess.Popen(["Xvfb", f":{n}", "-screen", "0", f"{sw}x{sh}x24",
                                        "-nolisten", "tcp"], stdout=subprocess.DEVNULL,
@@ -126,22 +129,33 @@ def main():
             time.sleep(0.1)
         procs.append(subprocess.Popen(["openbox"], env=env, stdout=subprocess.DEVNULL,
                                       stderr=subprocess.DEVNULL))
+        wm = procs[-1]
         for _ in range(100):  # the window manager is up once it names itself on the root
             if "window id" in run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK", env=env).stdout:
                 break
             time.sleep(0.1)
+        if wm.poll() is not None:
+            print("the window manager did not start")
         procs.append(subprocess.Popen(["/usr/libexec/at-spi-bus-launcher",
                                        "--launch-immediately"], env=env,
                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
         time.sleep(1)
         os.environ.update({k: env[k] for k in ("DISPLAY",)})
+        log = open("/tmp/wt16a/applog.txt", "w") if os.environ.get("DBG") else subprocess.DEVNULL
         procs.append(subprocess.Popen([os.path.join(work, "app", "toravin")], env=env,
-                                      cwd=work, stdout=subprocess.DEVNULL,
-                                      stderr=subprocess.DEVNULL))
-        main_win = wait_window("^ｔｏｒａｖｉｎ$", env)
+                                      cwd=work, stdout=log,
+                                      stderr=log))
+        main_win = wait_window("^ｔｏｒａｖｉｎ$", env, seconds=30)
         if not main_win:
             print("the main window did not appear")
             return 1
+        for _ in range(50):  # framed by the window manager
+            if "Parent window id: 0x" in run("xwininfo", "-children", "-id", main_win,
+                                              env=env).stdout and geometry(main_win, env)[3] \
+                    > int(run("xwininfo", "-id", main_win, env=env).stdout.split(
+                        "Height:")[1].split()[0]):
+                break
+            time.sleep(0.1)
         time.sleep(1.5)
         app = None
         for _ in range(50):
@@ -152,6 +166,7 @@ def main():
                 break
             time.sleep(0.2)
         suffix = f"-x{args.scale}.png"
+        scale = float(args.scale)
 
         def record(name, win):
             x, y, w, h = geometry(win, env)
@@ -175,22 +190,33 @@ def main():
             ("about", "^ToraVin バージョン情報$",
              lambda: keys("F10", "Right", "Right", "Return")),
             ("directory-change", "^保存するディレクトリーを指定してください。$",
-             lambda: click_named(app, "push button", "ディレクトリー変更", env)),
+             lambda: click_named(app, "push button", "ディレクトリー変更", env, scale)),
         ]
+        if os.environ.get("DBG"):
+            dialogs.reverse()
         for name, title, opener in dialogs:
             opener()
-            win = wait_window(title, env)
+            win = wait_window(title, env, seconds=8)
+            if not win:  # a key lost on a busy machine: once more
+                run("xdotool", "key", "Escape", env=env)
+                time.sleep(0.5)
+                opener()
+                win = wait_window(title, env, seconds=8)
             if not win:
                 print(f"{name}: did not open")
                 off.append(name)
                 continue
-            time.sleep(0.8)
+            time.sleep(3)  # painted, and the directory tree read
+            if os.environ.get("DBG"):
+                print(run("ps", "-o", "pid,pcpu,stat,cmd", "-C", "toravin", env=env).stdout)
+                time.sleep(5)
+                print(run("ps", "-o", "pid,pcpu,stat,cmd", "-C", "toravin", env=env).stdout)
             record(name, win)
             if name == "directory-change":
-                click_named(app, "push button", "新規作成", env)
+                click_named(app, "push button", "新規作成", env, scale)
                 sub = wait_window("^ディレクトリー名を記入してください。$", env)
                 if sub:
-                    time.sleep(0.8)
+                    time.sleep(2)
                     record("directory-create", sub)
                     run("xdotool", "key", "--window", sub, "Escape", env=env)
                     time.sleep(0.5)

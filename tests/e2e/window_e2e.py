@@ -88,11 +88,19 @@ def main():
                 bus = subprocess.Popen([ATSPI_LAUNCHER, "--launch-immediately"], env=env,
                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
                 env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
+                # The program asks for the accessibility bus at start: have it answer first.
+                for _ in range(100):
+                    if subprocess.run(["dbus-send", "--session", "--dest=org.a11y.Bus",
+                                       "--print-reply", "/org/a11y/bus",
+                                       "org.a11y.Bus.GetAddress"], env=env,
+                                      capture_output=True).returncode == 0:
+                        break
+                    time.sleep(0.1)
             else:
                 print("skip window: reading through the accessibility bus (no at-spi/pyatspi)")
             app = subprocess.Popen([os.path.join(app_dir, "toravin")], env=env, cwd=work,
                                    stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
-            win = wait_window("ｔｏｒａｖｉｎ", env)
+            win = wait_window("ｔｏｒａｖｉｎ", env, seconds=60)
             check("window: the main window appears", win is not None)
             if win is None:
                 return tori.summary("window_e2e")
