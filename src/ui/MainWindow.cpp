@@ -160,14 +160,19 @@ void MainWindow::buildMenus() {
   connect(m_exit, &QAction::triggered, this, [this] { close(); });
   QAction* setting = bar->addAction(Ui("設定"));
   setting->setObjectName(QStringLiteral("Setting"));
-  connect(setting, &QAction::triggered, this,
-          [this] { menuCommand([this] { OpenSettingForm(this, *m_form); }); });
+  // Commands that open a dialog or a box run once the event that chose them has returned: a
+  // screen reader's "press" on the item gets its answer at once instead of waiting (and timing
+  // out) until the dialog has closed.
+  connect(
+      setting, &QAction::triggered, this,
+      [this] { menuCommand([this] { OpenSettingForm(this, *m_form); }); }, Qt::QueuedConnection);
   QMenu* help = bar->addMenu(Ui("ヘルプ"));
   help->setObjectName(QStringLiteral("Help1"));
   QAction* about = help->addAction(Ui("バージョン情報"));
   about->setObjectName(QStringLiteral("About1"));
-  connect(about, &QAction::triggered, this,
-          [this] { menuCommand([this] { OpenAboutForm(this); }); });
+  connect(
+      about, &QAction::triggered, this, [this] { menuCommand([this] { OpenAboutForm(this); }); },
+      Qt::QueuedConnection);
   // F10 goes to the menu bar as Alt does.
   auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
   f10->setObjectName(QStringLiteral("MenuBarKey"));
@@ -183,11 +188,15 @@ void MainWindow::buildMenus() {
   m_popup->addSeparator();
   QAction* save = m_popup->addAction(Ui("ＵＲＬを保存する"));
   save->setObjectName(QStringLiteral("SaveURL"));
-  connect(clear, &QAction::triggered, this,
-          [this] { handle([this] { m_form->ClearMemoClick(); }); });
-  connect(paste, &QAction::triggered, this,
-          [this] { handle([this] { m_form->UrlPasteClick(); }); });
-  connect(save, &QAction::triggered, this, [this] { handle([this] { m_form->SaveURLClick(); }); });
+  connect(
+      clear, &QAction::triggered, this, [this] { handle([this] { m_form->ClearMemoClick(); }); },
+      Qt::QueuedConnection);
+  connect(
+      paste, &QAction::triggered, this, [this] { handle([this] { m_form->UrlPasteClick(); }); },
+      Qt::QueuedConnection);
+  connect(
+      save, &QAction::triggered, this, [this] { handle([this] { m_form->SaveURLClick(); }); },
+      Qt::QueuedConnection);
   auto* body = m_controls->get<QPlainTextEdit>("BodyMemo");
   body->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(body, &QWidget::customContextMenuRequested, this,

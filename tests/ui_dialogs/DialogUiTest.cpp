@@ -87,16 +87,26 @@ class Ui : public ::testing::Test {
     if (chdir(m_oldCwd.c_str()) != 0) ADD_FAILURE() << "cannot go back to " << m_oldCwd;
   }
 
-  // Runs `act` on the modal dialog once it is up (the caller then opens it).
-  static void WhenModal(std::function<void(QWidget*)> act) {
-    QTimer::singleShot(0, [act] {
+  // Runs `act` on the modal dialog once it is up (the caller then opens it; a menu command
+  // opens its dialog a turn of the event loop later).
+  static void WhenModal(std::function<void(QWidget*)> act, int turns = 100) {
+    QTimer::singleShot(0, [act, turns] {
       QWidget* w = QApplication::activeModalWidget();
       if (!w) {
-        ADD_FAILURE() << "no modal dialog";
+        if (turns > 0) {
+          WhenModal(act, turns - 1);
+        } else {
+          ADD_FAILURE() << "no modal dialog";
+        }
         return;
       }
       act(w);
     });
+  }
+  // Chooses a menu command and lets it run.
+  static void Choose(QAction* action) {
+    action->trigger();
+    QCoreApplication::processEvents();
   }
   // Turns of the event loop until `done`, at most `limit` of them.
   static bool Pump(const std::function<bool()>& done, int limit = 100000) {
@@ -574,7 +584,7 @@ TEST_F(UiWithWindow, SettingCommandOpensTheDialogAndConfirmStores) {
   });
   window->form().Settings().Retry = false;
   const bool tar = window->form().Settings().UseTar;
-  Action("Setting")->trigger();
+  Choose(Action("Setting"));
   EXPECT_TRUE(seen);
   EXPECT_NE(window->form().Settings().UseTar, tar);
   EXPECT_EQ(window->form().Settings().RetryCount, "4");
@@ -595,7 +605,7 @@ TEST_F(UiWithWindow, SettingCommandDuringARunOffersOnlyCancel) {
     EXPECT_TRUE(d->isVisible());
     QTest::keyClick(d, Qt::Key_Escape);
   });
-  Action("Setting")->trigger();
+  Choose(Action("Setting"));
   EXPECT_TRUE(seen);
   EXPECT_EQ(window->form().Settings().JpegName, before);
 }
@@ -623,7 +633,7 @@ TEST_F(UiWithWindow, AboutCommandShowsTheVersionBox) {
     EXPECT_LE(label7->x() + label7->width(), d->width());  // the note is not cut at the edge
     d->controls().get<QPushButton>("OKButton")->click();
   });
-  Action("About1")->trigger();
+  Choose(Action("About1"));
   EXPECT_TRUE(seen);
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
