@@ -23,6 +23,10 @@ packages=(
   nginx-light tinyproxy lhasa xvfb xauth curl wget gzip
   # driving the real window from outside, and screenshots of it
   xdotool x11-utils x11-apps netpbm
+  # a window manager, so that screenshots and checks see frames and title bars
+  openbox
+  # the accessibility bus and its Python client, to read the window as a screen reader does
+  at-spi2-core dbus python3-pyatspi
   # glibc's CP932 converter lives in the gconv modules
   libc-bin
 )

@@ -20,7 +20,7 @@ using namespace toravin;
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("ToraVin"));
-  QApplication::setApplicationDisplayName(QtDialogs::ApplicationTitle());
+  // No display name: Qt would append it to every window's caption, and captions are exact.
   QApplication::setApplicationVersion(QStringLiteral("1.18.1"));
   QApplication::setDesktopFileName(QStringLiteral("toravin"));
   QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("toravin")));

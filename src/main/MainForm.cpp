@@ -115,7 +115,7 @@ bool TMainForm::WaitWhileBusy(const std::function<bool()>& busy, int limitMs) {
 
 void TMainForm::Pause(int ms, bool pumpFirst) {
   if (pumpFirst) ProcessMessages();
-  SleepMs(ms);
+  WaitWithoutInput(ms);
 }
 
 // ---- start and exit ----

@@ -15,4 +15,11 @@ MessagePumpFn SetMessagePump(MessagePumpFn pump);
 // passed through, as the window system does.
 void ProcessMessages();
 
+// A pause of a run: `ms` milliseconds in which the user's input is not handled. The installed
+// waiter may go on painting and answering the accessibility bus meanwhile; without one it is a
+// plain sleep.
+using InputlessWaitFn = std::function<void(int ms)>;
+InputlessWaitFn SetInputlessWait(InputlessWaitFn wait);
+void WaitWithoutInput(int ms);
+
 }  // namespace toravin

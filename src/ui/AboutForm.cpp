@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <array>
 
+#include "ui/Bindings.h"
 #include "ui/FitLabels.h"
 #include "ui/QtText.h"
 
@@ -30,8 +31,7 @@ constexpr int kClientHeight = 259;
 
 }  // namespace
 
-TAboutForm::TAboutForm(QWidget* owner)
-    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+TAboutForm::TAboutForm(QWidget* owner) : QDialog(owner, FixedDialogFlags()) {
   setObjectName(QStringLiteral("TAboutForm"));
   setWindowTitle(Ui("ToraVin バージョン情報"));
   setAccessibleName(windowTitle());

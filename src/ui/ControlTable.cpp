@@ -10,10 +10,13 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QResizeEvent>
+#include <QScrollBar>
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
+#include "ui/Accessibles.h"
 #include "ui/QtText.h"
 
 namespace toravin {
@@ -27,6 +30,46 @@ QFont GothicFont(int px) {
 
 namespace {
 
+// A memo shows whole lines only: the text area's height is a whole number of lines (at least
+// one), and what is left over below it is blank, so the last visible line is never cut in half.
+class WholeLineMemo : public QPlainTextEdit {
+ public:
+  explicit WholeLineMemo(QWidget* parent) : QPlainTextEdit(parent) {
+    document()->setDocumentMargin(1);
+    setBackgroundRole(QPalette::Base);
+    setAutoFillBackground(true);
+  }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override {
+    fitLines();
+    QPlainTextEdit::resizeEvent(event);
+  }
+  void changeEvent(QEvent* event) override {
+    if (event->type() == QEvent::FontChange) fitLines();
+    QPlainTextEdit::changeEvent(event);
+  }
+
+ private:
+  void fitLines() {
+    const int line = fontMetrics().lineSpacing();
+    const int margin = 2 * static_cast<int>(document()->documentMargin());
+    int room = contentsRect().height();
+    if (horizontalScrollBarPolicy() == Qt::ScrollBarAlwaysOn) {
+      room -= horizontalScrollBar()->sizeHint().height();
+    }
+    const int lines = std::max(1, (room - margin) / line);
+    setViewportMargins(0, 0, 0, std::max(0, room - margin - lines * line));
+  }
+};
+
+// The title of a group box stands on its frame's top line, as the layouts expect: their rows
+// place a box's first control just under the title.
+const char kGroupBoxStyle[] =
+    "QGroupBox { margin-top: 6px; border: 1px solid palette(mid); border-radius: 2px; }"
+    "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 6px;"
+    " padding: 0 2px; background-color: palette(window); }";
+
 QWidget* Create(const ControlSpec& s, QWidget* parent) {
   const QString caption = Ui(s.caption);
   switch (s.kind) {
@@ -35,7 +78,7 @@ QWidget* Create(const ControlSpec& s, QWidget* parent) {
     case ControlKind::LineEdit:
       return new QLineEdit(caption, parent);
     case ControlKind::Memo: {
-      auto* m = new QPlainTextEdit(parent);
+      auto* m = new WholeLineMemo(parent);
       m->setPlainText(caption);
       return m;
     }
@@ -45,8 +88,11 @@ QWidget* Create(const ControlSpec& s, QWidget* parent) {
       return new QCheckBox(caption, parent);
     case ControlKind::RadioButton:
       return new QRadioButton(caption, parent);
-    case ControlKind::GroupBox:
-      return new QGroupBox(caption, parent);
+    case ControlKind::GroupBox: {
+      auto* g = new QGroupBox(caption, parent);
+      g->setStyleSheet(QString::fromLatin1(kGroupBoxStyle));
+      return g;
+    }
     case ControlKind::Panel: {
       auto* f = new QFrame(parent);
       f->setFrameShape(QFrame::Panel);
@@ -92,6 +138,7 @@ void FitCaption(QWidget* w, ControlKind kind) {
 
 ControlTable::ControlTable(QWidget* client, std::span<const ControlSpec> specs,
                            const std::map<std::string, QWidget*>& custom) {
+  InstallAccessibles();
   for (const ControlSpec& s : specs) {
     QWidget* parent = s.parent ? widget(s.parent) : client;
     QWidget* w = nullptr;
@@ -124,8 +171,10 @@ ControlTable::ControlTable(QWidget* client, std::span<const ControlSpec> specs,
         s.kind == ControlKind::Custom) {
       if (!s.label) name = hint;  // an edit's text is its content, not its name
     }
-    // Screen readers read "ＵＲＬ：" better without the colon.
-    while (name.endsWith(QChar(0xFF1A)) || name.endsWith(QLatin1Char(':'))) name.chop(1);
+    // Screen readers read "ＵＲＬ：" and "：ポート" better without the colon.
+    auto colon = [](QChar c) { return c == QChar(0xFF1A) || c == QLatin1Char(':'); };
+    while (!name.isEmpty() && colon(name.back())) name.chop(1);
+    while (!name.isEmpty() && colon(name.front())) name.remove(0, 1);
     w->setAccessibleName(name);
     if (s.tab < 0 && s.kind != ControlKind::GroupBox && s.kind != ControlKind::Panel) {
       w->setFocusPolicy(Qt::NoFocus);

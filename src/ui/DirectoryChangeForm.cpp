@@ -12,6 +12,7 @@
 
 #include "main/DirectoryName.h"
 #include "main/DriveList.h"
+#include "ui/Bindings.h"
 #include "ui/DirectoryCreateForm.h"
 #include "ui/DirectoryTreeModel.h"
 #include "ui/QtText.h"
@@ -53,7 +54,7 @@ class DirectoryTreeView : public QTreeView {
 }  // namespace
 
 TDirectoryChangeForm::TDirectoryChangeForm(QWidget* owner, TDirectoryChangeModel& model)
-    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_model(model) {
+    : QDialog(owner, FixedDialogFlags()), m_model(model) {
   setObjectName(QStringLiteral("TDirectoryChangeForm"));
   setWindowTitle(Ui("保存するディレクトリーを指定してください。"));
   setAccessibleName(windowTitle());

@@ -5,6 +5,7 @@
 #include <array>
 
 #include "main/DirectoryName.h"
+#include "ui/Bindings.h"
 #include "ui/QtText.h"
 
 namespace toravin {
@@ -23,7 +24,7 @@ const std::array kControls{
 }  // namespace
 
 TDirectoryCreateForm::TDirectoryCreateForm(QWidget* owner, TDirectoryCreateModel& model)
-    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_model(model) {
+    : QDialog(owner, FixedDialogFlags()), m_model(model) {
   setObjectName(QStringLiteral("TDirectoryCreateForm"));
   setWindowTitle(Ui("ディレクトリー名を記入してください。"));
   setAccessibleName(windowTitle());

@@ -10,6 +10,7 @@
 #include <QStyle>
 #include <array>
 
+#include "ui/Bindings.h"
 #include "ui/FitLabels.h"
 #include "ui/NumEdit.h"
 #include "ui/QtText.h"
@@ -73,7 +74,7 @@ const std::array kKinds{
 }  // namespace
 
 TExtraSettingForm::TExtraSettingForm(QWidget* owner, TExtraSettingFormModel& model)
-    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_model(model) {
+    : QDialog(owner, FixedDialogFlags()), m_model(model) {
   setObjectName(QStringLiteral("TExtraSettingForm"));
   setWindowTitle(Ui("拡張設定"));
   setAccessibleName(windowTitle());
@@ -102,9 +103,7 @@ TExtraSettingForm::~TExtraSettingForm() = default;
 
 void TExtraSettingForm::bind() {
   for (const Kind& k : kKinds) {
-    connect(m_controls->get<QCheckBox>(k.box), &QCheckBox::toggled, this, [this, k](bool checked) {
-      if ((m_model.*k.boxControl).Checked == checked) return;
-      (m_model.*k.boxControl).Checked = checked;
+    BindCheckBox(m_controls->get<QCheckBox>(k.box), (m_model.*k.boxControl).Checked, [this] {
       m_model.KindCheckBoxClick();
       syncFromModel();
     });

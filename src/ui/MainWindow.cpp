@@ -5,11 +5,14 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -18,6 +21,7 @@
 #include <chrono>
 
 #include "platform/MessagePump.h"
+#include "ui/Bindings.h"
 #include "ui/DialogLaunchers.h"
 #include "ui/QtText.h"
 
@@ -115,6 +119,22 @@ MainWindow::MainWindow(TMainForm::Options options, QWidget* parent)
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     m_lastPump = std::chrono::steady_clock::now();
   });
+  // The run's pauses (up to two seconds after each saved file) take no input from the user, but
+  // the window keeps painting and answering screen readers through them: a reader asking about
+  // the window in a pause would otherwise wait for its end.
+  SetInputlessWait([this](int ms) {
+    syncFromModel();
+    QEventLoop pause;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &pause, &QEventLoop::quit);
+    pause.exec(QEventLoop::ExcludeUserInputEvents);
+    m_lastPump = std::chrono::steady_clock::now();
+  });
+  // A box stands over the window as the model is when it comes up.
+  m_dialogs.setBeforeModal([this] { syncFromModel(); });
+  ScreenFit::Install();
+  connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+    if (now && now->window() == this && !qobject_cast<QMenuBar*>(now)) m_lastFocus = now;
+  });
 
   handle([this] { m_form->FormCreate(); });
   // The client area below the menu bar, the status bar under it.
@@ -127,6 +147,7 @@ MainWindow::MainWindow(TMainForm::Options options, QWidget* parent)
 MainWindow::~MainWindow() {
   finishDestroy();
   SetMessagePump({});
+  SetInputlessWait({});
 }
 
 void MainWindow::buildMenus() {
@@ -139,13 +160,23 @@ void MainWindow::buildMenus() {
   connect(m_exit, &QAction::triggered, this, [this] { close(); });
   QAction* setting = bar->addAction(Ui("設定"));
   setting->setObjectName(QStringLiteral("Setting"));
-  connect(setting, &QAction::triggered, this,
-          [this] { handle([this] { OpenSettingForm(this, *m_form); }); });
+  // Commands that open a dialog or a box run once the event that chose them has returned: a
+  // screen reader's "press" on the item gets its answer at once instead of waiting (and timing
+  // out) until the dialog has closed.
+  connect(
+      setting, &QAction::triggered, this,
+      [this] { menuCommand([this] { OpenSettingForm(this, *m_form); }); }, Qt::QueuedConnection);
   QMenu* help = bar->addMenu(Ui("ヘルプ"));
   help->setObjectName(QStringLiteral("Help1"));
   QAction* about = help->addAction(Ui("バージョン情報"));
   about->setObjectName(QStringLiteral("About1"));
-  connect(about, &QAction::triggered, this, [this] { handle([this] { OpenAboutForm(this); }); });
+  connect(
+      about, &QAction::triggered, this, [this] { menuCommand([this] { OpenAboutForm(this); }); },
+      Qt::QueuedConnection);
+  // F10 goes to the menu bar as Alt does.
+  auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
+  f10->setObjectName(QStringLiteral("MenuBarKey"));
+  connect(f10, &QShortcut::activated, this, [this] { focusMenuBar(); });
 
   m_popup = new QMenu(this);
   m_popup->setObjectName(QStringLiteral("PopupMenu1"));
@@ -157,11 +188,15 @@ void MainWindow::buildMenus() {
   m_popup->addSeparator();
   QAction* save = m_popup->addAction(Ui("ＵＲＬを保存する"));
   save->setObjectName(QStringLiteral("SaveURL"));
-  connect(clear, &QAction::triggered, this,
-          [this] { handle([this] { m_form->ClearMemoClick(); }); });
-  connect(paste, &QAction::triggered, this,
-          [this] { handle([this] { m_form->UrlPasteClick(); }); });
-  connect(save, &QAction::triggered, this, [this] { handle([this] { m_form->SaveURLClick(); }); });
+  connect(
+      clear, &QAction::triggered, this, [this] { handle([this] { m_form->ClearMemoClick(); }); },
+      Qt::QueuedConnection);
+  connect(
+      paste, &QAction::triggered, this, [this] { handle([this] { m_form->UrlPasteClick(); }); },
+      Qt::QueuedConnection);
+  connect(
+      save, &QAction::triggered, this, [this] { handle([this] { m_form->SaveURLClick(); }); },
+      Qt::QueuedConnection);
   auto* body = m_controls->get<QPlainTextEdit>("BodyMemo");
   body->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(body, &QWidget::customContextMenuRequested, this,
@@ -175,7 +210,7 @@ void MainWindow::buildStatusBar() {
   bar->setSizeGripEnabled(true);
   m_statusText = new QLabel(bar);
   m_statusText->setObjectName(QStringLiteral("StatusText"));
-  m_statusText->setAccessibleName(Ui("状態"));
+  ShowStatusText(m_statusText, QString(), Ui("状態"));
   bar->addWidget(m_statusText, 1);
   m_progress = new QProgressBar(bar);
   m_progress->setObjectName(QStringLiteral("TransferProgress"));
@@ -186,7 +221,7 @@ void MainWindow::buildStatusBar() {
   bar->addPermanentWidget(m_progress);
   m_pending = new QLabel(bar);
   m_pending->setObjectName(QStringLiteral("PendingCount"));
-  m_pending->setAccessibleName(Ui("残りのファイル数"));
+  ShowStatusText(m_pending, QString(), Ui("残りのファイル数"));
   bar->addPermanentWidget(m_pending);
 }
 
@@ -201,12 +236,11 @@ void MainWindow::bindWidgets() {
       m_shown[name].control.Text = c->Text;
     });
   }
-  auto* lha = m_controls->get<QCheckBox>("UseLhaCheckBox");
-  connect(lha, &QCheckBox::clicked, this, [this](bool checked) {
-    m_model.UseLhaCheckBox.Checked = checked;
-    m_shown["UseLhaCheckBox"].control.Checked = checked;
-    handle([this] { m_form->UseLhaCheckBoxClick(); });
-  });
+  BindCheckBox(m_controls->get<QCheckBox>("UseLhaCheckBox"), m_model.UseLhaCheckBox.Checked,
+               [this] {
+                 m_shown["UseLhaCheckBox"].control.Checked = m_model.UseLhaCheckBox.Checked;
+                 handle([this] { m_form->UseLhaCheckBoxClick(); });
+               });
   auto button = [this](const char* name, const std::function<void()>& h) {
     connect(m_controls->get<QPushButton>(name), &QPushButton::clicked, this,
             [this, h] { handle(h); });
@@ -215,7 +249,10 @@ void MainWindow::bindWidgets() {
   button("ContinueButton", [this] { m_form->ContinueButtonClick(); });
   button("DownLoadAbortButton", [this] { m_form->DownLoadAbortButtonClick(); });
   button("ReferenceButton", [this] { m_form->ReferenceButtonClick(); });
-  button("Button2", [this] { OpenDirectoryChangeForm(this, *m_form); });
+  button("Button2", [this] {
+    syncFromModel();
+    OpenDirectoryChangeForm(this, *m_form);
+  });
 }
 
 void MainWindow::handle(const std::function<void()>& handler) {
@@ -249,7 +286,12 @@ void MainWindow::syncFromModel() {
     if (shown.first || s.Enabled != c->Enabled) w->setEnabled(c->Enabled);
     if (shown.first || s.Visible != c->Visible) w->setVisible(c->Visible);
     if (c->bounds.width > 0 && (shown.first || !(s.bounds == c->bounds))) {
-      w->setGeometry(c->bounds.left, c->bounds.top, c->bounds.width, c->bounds.height);
+      int width = c->bounds.width;
+      // A label keeps the width its caption was fitted to, as an auto-sized label does.
+      if (auto* label = qobject_cast<QLabel*>(w)) {
+        width = std::max(width, label->fontMetrics().horizontalAdvance(label->text()) + 2);
+      }
+      w->setGeometry(c->bounds.left, c->bounds.top, width, c->bounds.height);
     }
     if (auto* edit = qobject_cast<QLineEdit*>(w)) {
       if (shown.first || s.ReadOnly != c->ReadOnly) edit->setReadOnly(c->ReadOnly);
@@ -264,7 +306,7 @@ void MainWindow::syncFromModel() {
 
   if (m_model.StatusText() != m_shownStatus) {
     m_shownStatus = m_model.StatusText();
-    m_statusText->setText(FromSjis(m_shownStatus));
+    ShowStatusText(m_statusText, FromSjis(m_shownStatus), Ui("状態"));
   }
   if (!(m_model.Progress == m_shownProgress)) {
     const TransferProgress& p = m_model.Progress;
@@ -287,30 +329,71 @@ void MainWindow::syncFromModel() {
   m_headerMirror->apply();
   if (m_bodyMirror->pending()) {
     const int n = m_model.BodyMemo.Count();
-    m_pending->setText(n > 0 ? Ui("残り %1 件").arg(n) : QString());
+    ShowStatusText(m_pending, n > 0 ? Ui("残り %1 件").arg(n) : QString(), Ui("残りのファイル数"));
     m_bodyMirror->apply();
   }
 }
 
 void MainWindow::requestClose() {
+  m_closePending = true;
+  // The boxes still to come (those that end an aborted run) are not shown to a user who has
+  // already left: they are answered as Escape would answer them.
+  m_dialogs.setAnswerer([](const QString&, MsgDlgType, MsgDlgButtons buttons) {
+    return std::optional<ModalResult>(buttons & mbNo ? ModalResult::mrNo : ModalResult::mrOk);
+  });
+  m_dialogs.setSaveAnswerer(
+      [](const QString&, const QString&) { return std::optional<QString>(); });
+  CancelOpenDialogs();
   if (m_form->Running()) {
-    m_closePending = true;
-    // The boxes that end the aborted run are not shown to a user who has already left.
-    m_dialogs.setAnswerer([](const QString&, MsgDlgType, MsgDlgButtons buttons) {
-      return std::optional<ModalResult>(buttons & mbNo ? ModalResult::mrNo : ModalResult::mrOk);
-    });
-    // A box that is open now (the run's own question or closing box) is dismissed as Escape
-    // would; the run then ends, and the window closes when it has returned.
-    while (QWidget* modal = QApplication::activeModalWidget()) {
-      auto* dialog = qobject_cast<QDialog*>(modal);
-      if (!dialog) break;
-      dialog->reject();
-      dialog->hide();
-    }
+    // The run ends, and the window closes when it has returned.
     handle([this] { m_form->AbortForExit(); });
     return;
   }
+  // A dialog's command is still on the stack; handle() closes the window when it returns.
+  if (m_depth > 0) return;
   close();
+}
+
+void MainWindow::CancelOpenDialogs() {
+  // Innermost first: a menu that is open, then every modal dialog or box, each as Escape would.
+  for (int left = 64; left > 0; --left) {
+    if (QWidget* popup = QApplication::activePopupWidget()) {
+      popup->close();
+      continue;
+    }
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal) break;
+    if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
+    modal->hide();
+  }
+}
+
+void MainWindow::menuCommand(const std::function<void()>& open) {
+  QPointer<QWidget> back = m_lastFocus;
+  auto restore = [this, back] {
+    if (back && back->isVisible() && back->isEnabled()) {
+      back->setFocus(Qt::OtherFocusReason);
+    }
+  };
+  // The menu bar gives the focus back before the dialog opens, and the dialog returns it to
+  // where it was when it closes, not to the menu bar.
+  if (menuBar()->hasFocus()) restore();
+  handle(open);
+  restore();
+  QTimer::singleShot(0, this, restore);
+}
+
+void MainWindow::focusMenuBar() {
+  // Exactly what the Alt key does: a press and release of Alt alone.
+  QKeyEvent press(QEvent::ShortcutOverride, Qt::Key_Alt, Qt::AltModifier);
+  QCoreApplication::sendEvent(this, &press);
+  QKeyEvent release(QEvent::KeyRelease, Qt::Key_Alt, Qt::NoModifier);
+  QCoreApplication::sendEvent(this, &release);
+  QMenuBar* bar = menuBar();
+  if (!bar->hasFocus() && !bar->actions().isEmpty()) {
+    bar->setFocus(Qt::MenuBarFocusReason);
+    bar->setActiveAction(bar->actions().front());
+  }
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -7,6 +7,7 @@
 
 #include <QLabel>
 #include <QMainWindow>
+#include <QPointer>
 #include <QProgressBar>
 #include <chrono>
 #include <functional>
@@ -50,6 +51,8 @@ class MainWindow : public QMainWindow {
   // Closes the window as soon as it can: a run in progress is aborted first, with its closing
   // boxes answered unseen; the settings are saved on the way out. Safe from a signal's notifier.
   void requestClose();
+  // Cancels every menu, dialog and box that is open, innermost first, as Escape would.
+  static void CancelOpenDialogs();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -62,6 +65,9 @@ class MainWindow : public QMainWindow {
   // shows what it changed; a close asked for during a run happens when the run has returned.
   void handle(const std::function<void()>& handler);
   void finishDestroy();
+  // A menu command that opens a dialog: the focus goes back where it was when it closes.
+  void menuCommand(const std::function<void()>& open);
+  void focusMenuBar();
 
   TFormModel m_model;
   QtDialogs m_dialogs;
@@ -87,7 +93,8 @@ class MainWindow : public QMainWindow {
   int m_depth = 0;  // handlers on the stack
   std::chrono::steady_clock::time_point m_lastPump{};
   bool m_closePending = false;
-  bool m_destroyed = false;  // FormDestroy has run
+  QPointer<QWidget> m_lastFocus;  // the last control of this window that had the focus
+  bool m_destroyed = false;       // FormDestroy has run
 };
 
 }  // namespace toravin

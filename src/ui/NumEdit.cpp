@@ -4,6 +4,7 @@
 // dialog needs (Return without EnterFocusMove, Escape, Tab) are left to the dialog.
 #include "ui/NumEdit.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -16,6 +17,7 @@
 #include <QStyle>
 #include <QStyleOptionFrame>
 
+#include "ui/NumEditAccessible.h"
 #include "ui/QtText.h"
 
 namespace toravin {
@@ -27,7 +29,7 @@ TNumEdit::TNumEdit(QWidget* parent, TNumEditModel* model) : QWidget(parent) {
   }
   m_model = model;
   m_model->OnChange = [this] {
-    update();
+    refresh();
     emit changed();
   };
   m_model->OnBeep = [] { QApplication::beep(); };
@@ -42,6 +44,8 @@ TNumEdit::TNumEdit(QWidget* parent, TNumEditModel* model) : QWidget(parent) {
   setBackgroundRole(QPalette::Base);
   setAutoFillBackground(true);
   resize(121, 20);
+  NumEditAccessible::Install();
+  m_announced = text();
   connect(&m_blink, &QTimer::timeout, this, [this] {
     m_caretOn = !m_caretOn;
     update(caretRect());
@@ -68,7 +72,32 @@ QString TNumEdit::text() const { return FromSjis(m_model->Text()); }
 
 void TNumEdit::setText(const QString& text) {
   m_model->SetText(ToSjis(text));
+  refresh();
+}
+
+void TNumEdit::setUserText(const QString& text) {
+  if (m_model->ReadOnly) {
+    if (m_model->ErrorBeep) QApplication::beep();
+    return;
+  }
+  m_model->SelectAll();
+  m_model->Paste(ToSjis(text));
+  refresh();
+}
+
+void TNumEdit::refresh() {
   update();
+  announce();
+}
+
+void TNumEdit::announce() {
+  const QString now = text();
+  if (now == m_announced) return;
+  QAccessibleTextUpdateEvent text(this, 0, m_announced, now);
+  QAccessible::updateAccessibility(&text);
+  QAccessibleValueChangeEvent value(this, now);
+  QAccessible::updateAccessibility(&value);
+  m_announced = now;
 }
 
 QString TNumEdit::imageText() const { return FromSjis(m_model->ImageText()); }
@@ -175,7 +204,7 @@ void TNumEdit::paintEvent(QPaintEvent*) {
 
 void TNumEdit::handled(TNumEditModel::KeyResult r) {
   if (r == TNumEditModel::KeyResult::FocusNext) focusNextChild();
-  update();
+  refresh();
 }
 
 void TNumEdit::copy() {
@@ -186,14 +215,14 @@ void TNumEdit::copy() {
 void TNumEdit::cut() {
   if (std::optional<std::string> t = m_model->Cut())
     QApplication::clipboard()->setText(FromSjis(*t));
-  update();
+  refresh();
 }
 
 void TNumEdit::paste() {
   const QString clip = QApplication::clipboard()->text();
   if (clip.isEmpty()) return;
   m_model->Paste(ToSjis(clip));
-  update();
+  refresh();
 }
 
 void TNumEdit::keyPressEvent(QKeyEvent* event) {
@@ -243,7 +272,7 @@ void TNumEdit::keyPressEvent(QKeyEvent* event) {
     }
   }
   restartBlink();
-  update();
+  refresh();
 }
 
 void TNumEdit::inputMethodEvent(QInputMethodEvent* event) {
@@ -260,7 +289,7 @@ void TNumEdit::inputMethodEvent(QInputMethodEvent* event) {
     }
   }
   event->accept();
-  update();
+  refresh();
 }
 
 QVariant TNumEdit::inputMethodQuery(Qt::InputMethodQuery query) const {
@@ -285,14 +314,14 @@ void TNumEdit::focusInEvent(QFocusEvent* event) {
   if (event->reason() != Qt::PopupFocusReason) m_model->FocusEnter();
   QWidget::focusInEvent(event);
   restartBlink();
-  update();
+  refresh();
 }
 
 void TNumEdit::focusOutEvent(QFocusEvent* event) {
   if (event->reason() != Qt::PopupFocusReason) m_model->FocusExit();
   QWidget::focusOutEvent(event);
   restartBlink();
-  update();
+  refresh();
 }
 
 void TNumEdit::mousePressEvent(QMouseEvent* event) {
@@ -301,13 +330,13 @@ void TNumEdit::mousePressEvent(QMouseEvent* event) {
     m_model->DropSelection();
     m_dragging = true;
   }
-  update();
+  refresh();
 }
 
 void TNumEdit::mouseMoveEvent(QMouseEvent* event) {
   if (m_dragging && (event->buttons() & Qt::LeftButton)) {
     m_model->SelectAll();
-    update();
+    refresh();
   }
 }
 
@@ -316,7 +345,7 @@ void TNumEdit::mouseReleaseEvent(QMouseEvent*) { m_dragging = false; }
 void TNumEdit::mouseDoubleClickEvent(QMouseEvent*) {
   m_dragging = false;
   m_model->SelectAll();
-  update();
+  refresh();
 }
 
 std::unique_ptr<QMenu> TNumEdit::createContextMenu() {
@@ -328,7 +357,7 @@ std::unique_ptr<QMenu> TNumEdit::createContextMenu() {
     a->setEnabled(enabled);
     connect(a, &QAction::triggered, this, [this, run] {
       run();
-      update();
+      refresh();
     });
   };
   add("Undo", "元に戻す(&U)", s.undo, [this] { m_model->Undo(); });

@@ -33,6 +33,12 @@ class TNumEdit : public QWidget {
   // The value text (the platform's get-text), and setting it through the text rule.
   QString text() const;
   void setText(const QString& text);
+  // An edit of the whole value by the user (assistive technology's set-text): through the text
+  // rule, with undo and changed(); refused while ReadOnly.
+  void setUserText(const QString& text);
+  // Shows the model again after it was changed from outside (a dialog's FormShow), and tells
+  // assistive technology when the value changed.
+  void refresh();
   // The display text with marks, as painted.
   QString imageText() const;
 
@@ -89,6 +95,8 @@ class TNumEdit : public QWidget {
   void paste();
   void handled(TNumEditModel::KeyResult r);
   void restartBlink();
+  // Tells assistive technology of a change of the value since it was last told.
+  void announce();
 
   std::unique_ptr<TNumEditModel> m_own;
   TNumEditModel* m_model;
@@ -103,6 +111,7 @@ class TNumEdit : public QWidget {
   // The caret blinks at the desktop's rate while the control has the focus.
   QTimer m_blink;
   bool m_caretOn = true;
+  QString m_announced;  // the value assistive technology last heard of
 };
 
 }  // namespace toravin

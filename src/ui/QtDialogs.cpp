@@ -70,6 +70,7 @@ void QtDialogs::PlayKindSound(MsgDlgType kind) {
 ModalResult QtDialogs::MessageDlg(std::string_view text, MsgDlgType kind, MsgDlgButtons buttons,
                                   int) {
   const QString message = FromSjis(text);
+  beforeModal();
   if (m_answerer) {
     if (std::optional<ModalResult> r = m_answerer(message, kind, buttons)) return *r;
   }
@@ -96,6 +97,7 @@ ModalResult QtDialogs::MessageDlg(std::string_view text, MsgDlgType kind, MsgDlg
 
 void QtDialogs::ShowMessage(std::string_view text) {
   const QString message = FromSjis(text);
+  beforeModal();
   if (m_answerer && m_answerer(message, MsgDlgType::mtCustom, mbOKOnly)) return;
   QMessageBox box(QMessageBox::NoIcon, ApplicationTitle(), message, QMessageBox::NoButton, m_owner);
   box.setDefaultButton(box.addButton(Ui("OK"), QMessageBox::AcceptRole));
@@ -106,6 +108,7 @@ void QtDialogs::Beep() { QApplication::beep(); }
 
 std::string QtDialogs::InputBox(std::string_view caption, std::string_view prompt,
                                 std::string_view defaultText) {
+  beforeModal();
   QInputDialog dlg(m_owner);
   dlg.setWindowTitle(FromSjis(caption));
   dlg.setLabelText(FromSjis(prompt));
@@ -126,6 +129,7 @@ std::optional<std::string> QtDialogs::SaveFileName(std::string_view filter,
                                                    std::string_view defaultExt,
                                                    std::string_view title,
                                                    std::string_view initialDir) {
+  beforeModal();
   const QString qtFilter = QtFilter(filter);
   const QString caption = title.empty() ? Ui("名前を付けて保存") : FromSjis(title);
   QString path;

@@ -26,6 +26,9 @@ class QtDialogs : public Dialogs {
   // Save dialogs answered the same way: (title, filter) -> the path (UTF-8), or cancel.
   using SaveAnswerer = std::function<std::optional<QString>(const QString&, const QString&)>;
   void setSaveAnswerer(SaveAnswerer a) { m_saveAnswerer = std::move(a); }
+  // Runs before any box or dialog is shown (or answered): the owner brings its widgets up to
+  // its model first, so that a box stands over the window as things are at that moment.
+  void setBeforeModal(std::function<void()> f) { m_beforeModal = std::move(f); }
 
   // The caption of the plain box and the input box: the application's title.
   static QString ApplicationTitle();
@@ -48,6 +51,11 @@ class QtDialogs : public Dialogs {
   QWidget* m_owner;
   Answerer m_answerer;
   SaveAnswerer m_saveAnswerer;
+  std::function<void()> m_beforeModal;
+
+  void beforeModal() const {
+    if (m_beforeModal) m_beforeModal();
+  }
 };
 
 }  // namespace toravin

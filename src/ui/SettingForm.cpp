@@ -11,6 +11,7 @@
 #include <QStyle>
 #include <array>
 
+#include "ui/Bindings.h"
 #include "ui/FitLabels.h"
 #include "ui/NumEdit.h"
 #include "ui/QtText.h"
@@ -51,7 +52,7 @@ const std::array kControls{
                 "Label5"},
     ControlSpec{"Label7", K::Label, "ProxyGroupBox", 8, 80, 37, 12, "：ポート", "", 0, -1},
     ControlSpec{"PortEdit", K::Custom, "ProxyGroupBox", 8, 96, 121, 20, "",
-                "ここにプロキシーサーバーのポートを入力", 0, 1},
+                "ここにプロキシーサーバーのポートを入力", 0, 1, "Label7"},
     ControlSpec{"FileSizeCheckBox", K::CheckBox, nullptr, 288, 200, 225, 17,
                 "ダウンロードするファイルをサイズで選択", "", 0, 4},
     ControlSpec{"FileSizeEdit", K::Custom, nullptr, 376, 224, 121, 20, "",
@@ -137,7 +138,7 @@ const std::array kNumbers{
 }  // namespace
 
 TSettingForm::TSettingForm(QWidget* owner, TSettingFormModel& model)
-    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_model(model) {
+    : QDialog(owner, FixedDialogFlags()), m_model(model) {
   setObjectName(QStringLiteral("TSettingForm"));
   setWindowTitle(Ui("設定項目"));
   setAccessibleName(windowTitle());
@@ -156,9 +157,13 @@ TSettingForm::TSettingForm(QWidget* owner, TSettingFormModel& model)
 
   // The hint colour behind the master switch, white behind the wildcard note.
   auto* choice = m_controls->get<QCheckBox>("FileChoiceCheckBox");
+  // (A check box fills with its button colour: both roles take the pale yellow of tooltips.)
   QPalette hint = choice->palette();
-  hint.setColor(QPalette::Window, hint.color(QPalette::ToolTipBase));
+  const QColor paleYellow(0xFF, 0xFF, 0xE1);
+  hint.setColor(QPalette::Window, paleYellow);
+  hint.setColor(QPalette::Button, paleYellow);
   choice->setPalette(hint);
+  choice->setBackgroundRole(QPalette::Window);
   choice->setAutoFillBackground(true);
   auto* note = m_controls->get<QLabel>("Label6");
   QPalette white = note->palette();
@@ -181,9 +186,7 @@ TSettingForm::~TSettingForm() = default;
 
 void TSettingForm::bind() {
   for (const Box& b : kBoxes) {
-    auto* box = m_controls->get<QCheckBox>(b.name);
-    connect(box, &QCheckBox::clicked, this, [this, b](bool checked) {
-      (m_model.*b.control).Checked = checked;
+    BindCheckBox(m_controls->get<QCheckBox>(b.name), (m_model.*b.control).Checked, [this, b] {
       if (b.click) b.click(m_model);
       syncFromModel();
     });
@@ -215,9 +218,9 @@ void TSettingForm::syncFromModel() {
     edit->setEnabled(c.Enabled);
   }
   for (const Number& n : kNumbers) {
-    QWidget* w = m_controls->widget(n.name);
+    auto* w = static_cast<TNumEdit*>(m_controls->widget(n.name));
     w->setEnabled((m_model.*n.model).Enabled);
-    w->update();
+    w->refresh();
   }
   m_controls->widget("ChoiceGroupBox")->setEnabled(m_model.ChoiceGroupBox.Enabled);
   m_controls->widget("ProxyGroupBox")->setEnabled(m_model.ProxyGroupBox.Enabled);

@@ -3,10 +3,12 @@
 // answered by an injected answerer.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -15,6 +17,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 
 #include "platform/FileSystem.h"
@@ -23,9 +26,11 @@
 #include "support/TempDir.h"
 #include "ui/MainWindow.h"
 #include "ui/QtText.h"
+#include "ui/SettingForm.h"
 #include "ui/SignalBridge.h"
 
 #include <csignal>
+#include <cstdio>
 
 namespace toravin::test {
 namespace {
@@ -106,6 +111,20 @@ class Window : public ::testing::Test {
   bool slowA = false;
 };
 
+// Runs `act` on the modal dialog or box once it is up (a menu command opens its dialog a turn of
+// the event loop after it is chosen).
+void WhenModal(std::function<void(QWidget*)> act, int turns = 100) {
+  QTimer::singleShot(0, [act, turns] {
+    if (QWidget* w = QApplication::activeModalWidget()) {
+      act(w);
+    } else if (turns > 0) {
+      WhenModal(act, turns - 1);
+    } else {
+      ADD_FAILURE() << "no modal dialog";
+    }
+  });
+}
+
 struct Layout {
   const char* name;
   int left, top, width, height;
@@ -169,6 +188,52 @@ TEST_F(Window, FirstStartShowsTheLayout) {
   EXPECT_EQ(Get<QLineEdit>("AddressEdit")->accessibleName().toStdString(), "ＵＲＬ");
   EXPECT_EQ(Get<QPushButton>("DownLoadButton")->accessibleName().toStdString(), "ダウンロード");
   EXPECT_EQ(Get<QPushButton>("ContinueButton")->accessibleName().toStdString(), "継続");
+}
+
+TEST_F(Window, MemosShowWholeLinesOnly) {
+  Open();
+  for (const char* name : {"HeaderMemo", "BodyMemo"}) {
+    auto* memo = Get<QPlainTextEdit>(name);
+    const int line = memo->fontMetrics().lineSpacing();
+    const int text = memo->viewport()->height() - 2;  // less the document's margins
+    EXPECT_GE(text, line) << name;
+    EXPECT_EQ(text % line, 0) << name;
+  }
+}
+
+// The memos read as text; read-only ones offer nothing to edit. The list's pop-up menu is found
+// from the application while it shows.
+TEST_F(Window, MemosReadAsReadOnlyTextAndThePopupIsInTheTree) {
+  Open();
+  window->model().HeaderMemo.Add("HTTP/1.0 200 OK");
+  window->model().HeaderMemo.Add("Content-Type: image/jpeg");
+  window->syncFromModel();
+  struct Case {
+    const char* memo;
+    const char* text;
+  };
+  const Case cases[] = {{"HeaderMemo", "HTTP/1.0 200 OK\nContent-Type: image/jpeg"},
+                        {"BodyMemo", ""}};
+  for (const Case& c : cases) {
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(Get<QPlainTextEdit>(c.memo));
+    ASSERT_NE(a, nullptr);
+    EXPECT_TRUE(a->state().readOnly) << c.memo;
+    EXPECT_FALSE(a->state().editable) << c.memo;
+    EXPECT_EQ(a->editableTextInterface(), nullptr) << c.memo;
+    ASSERT_NE(a->textInterface(), nullptr) << c.memo;
+    EXPECT_EQ(a->textInterface()->text(0, -1).toStdString(), c.text) << c.memo;
+  }
+  QAccessibleInterface* app = QAccessible::queryAccessibleInterface(qApp);
+  auto popupFound = [&] {
+    for (int i = 0; i < app->childCount(); ++i) {
+      if (app->child(i) && app->child(i)->object() == window->popupMenu()) return true;
+    }
+    return false;
+  };
+  EXPECT_FALSE(popupFound());
+  window->popupMenu()->popup(QPoint(10, 10));
+  EXPECT_TRUE(popupFound());
+  window->popupMenu()->close();
 }
 
 TEST_F(Window, ResizingMovesOnlyTheStatusBar) {
@@ -349,6 +414,7 @@ TEST_F(Window, PopupPastesAndSavesTheList) {
   Open();
   auto trigger = [&](const char* name) {
     window->popupMenu()->findChild<QAction*>(name)->trigger();
+    QCoreApplication::processEvents();  // the command runs once the menu has returned
   };
   for (ModalResult answer : {ModalResult::mrYes, ModalResult::mrNo}) {
     QGuiApplication::clipboard()->setText(
@@ -391,6 +457,148 @@ TEST_F(Window, ArchiveCheckBoxSwitchesTheNameField) {
   QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, box->height() / 2));
   EXPECT_FALSE(Get<QLineEdit>("LhaFileEdit")->isEnabled());
   EXPECT_FALSE(Get<QLabel>("Label5")->isEnabled());
+}
+
+TEST_F(Window, ArchiveBoxToggledByAccessibilitySwitchesTheNameField) {
+  Open();
+  auto* box = Get<QCheckBox>("UseLhaCheckBox");
+  QAccessibleInterface* a = QAccessible::queryAccessibleInterface(box);
+  ASSERT_NE(a, nullptr);
+  ASSERT_NE(a->actionInterface(), nullptr);
+  for (bool ticked : {true, false, true}) {
+    a->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_EQ(window->model().UseLhaCheckBox.Checked, ticked);
+    EXPECT_EQ(Get<QLineEdit>("LhaFileEdit")->isEnabled(), ticked);
+    EXPECT_EQ(Get<QLabel>("Label5")->isEnabled(), ticked);
+  }
+  // The caption keeps the width it was fitted to when the model's bounds are shown again.
+  auto* label = Get<QLabel>("Label5");
+  EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(label->text()));
+  window.reset();
+  Open();  // kept in the settings file
+  EXPECT_TRUE(Get<QCheckBox>("UseLhaCheckBox")->isChecked());
+}
+
+// A box comes up over the window as the run has left it: Download back, Abort hidden, the status
+// cleared; and the status bar reads as what it shows.
+TEST_F(Window, BoxesStandOverTheWindowAsTheModelIs) {
+  slowA = true;
+  Open();
+  Type("AddressEdit", QString::fromStdString(server.Url("/index.html")));
+  ASSERT_TRUE(ForceDirectories(saveDir));
+  Type("DirectoryEdit", QString::fromStdString(saveDir));
+  window->form().Settings().JPGDownLoad = true;
+  int statusRead = 0;  // status texts read through the accessibility interface
+  SetMessagePump([&, pump = SetMessagePump({})] {
+    const QString shown = window->statusLabel()->text();
+    if (!shown.isEmpty()) {
+      ++statusRead;
+      EXPECT_EQ(QAccessible::queryAccessibleInterface(window->statusLabel())
+                    ->text(QAccessible::Name)
+                    .toStdString(),
+                shown.toStdString());
+    }
+    pump();
+  });
+  Strings seen;
+  onBox = [&](const QString& text) {
+    seen.push_back(text.toStdString());
+    EXPECT_FALSE(Get<QPushButton>("DownLoadAbortButton")->isVisible());
+    EXPECT_TRUE(Get<QPushButton>("DownLoadButton")->isVisible());
+    EXPECT_EQ(StatusShown(), "");
+  };
+  QTest::mouseClick(Get<QPushButton>("DownLoadButton"), Qt::LeftButton);
+  EXPECT_EQ(seen, Strings{"ダウンロード完了"});
+  EXPECT_GT(statusRead, 0);
+
+  struct Case {
+    const char* status;
+    const char* name;
+  };
+  const Case cases[] = {{"a.jpg  ( 3 / 6 )", "a.jpg  ( 3 / 6 )"}, {"", "状態"}};
+  for (const Case& c : cases) {
+    window->model().SetStatusText(c.status);
+    window->syncFromModel();
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(window->statusLabel());
+    EXPECT_EQ(a->text(QAccessible::Name).toStdString(), c.name);
+    EXPECT_EQ(a->text(QAccessible::Description).toStdString(), "状態");
+  }
+  window->form().Settings().AddItem("http://h/x.jpg", "");
+  window->syncFromModel();
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(window->pendingLabel())
+                ->text(QAccessible::Name)
+                .toStdString(),
+            "残り 1 件");
+}
+
+// The session ends while a dialog or box is open: it is cancelled as Escape would, and the
+// program saves the work list and closes.
+TEST_F(Window, TerminationSignalCancelsAnOpenDialogAndSaves) {
+  struct Case {
+    const char* opens;  // a menu action, a button, or the paste command's question
+    const char* dialogClass;
+    bool inputBoxShown;  // the paste command's input box comes up, or is answered unseen
+  };
+  const Case cases[] = {
+      {"Setting", "toravin::TSettingForm", false},
+      {"About1", "toravin::TAboutForm", false},
+      {"Button2", "toravin::TDirectoryChangeForm", false},
+      {"UrlPaste", "QMessageBox", false},
+      {"UrlPaste", "QInputDialog", true},
+  };
+  for (const Case& c : cases) {
+    std::remove(iniFile.c_str());
+    Open();
+    SignalBridge bridge;
+    QObject::connect(&bridge, &SignalBridge::terminationRequested, window.get(),
+                     &MainWindow::requestClose);
+    window->dialogs().setAnswerer([&c](const QString&, MsgDlgType, MsgDlgButtons b) {
+      if (b == (mbOK | mbCancel) && !c.inputBoxShown) {
+        return std::optional<ModalResult>(ModalResult::mrCancel);
+      }
+      return std::optional<ModalResult>();  // shown
+    });
+    QGuiApplication::clipboard()->setText(QStringLiteral("http://h/d/1.jpg\nnot a url"));
+    std::string modal;
+    WhenModal([&](QWidget* w) {
+      modal = w->metaObject()->className();
+      ::raise(SIGTERM);
+    });
+    if (std::string(c.opens) == "Button2") {
+      Get<QPushButton>("Button2")->click();
+    } else if (std::string(c.opens) == "UrlPaste") {
+      window->popupMenu()->findChild<QAction*>("UrlPaste")->trigger();
+    } else {
+      window->findChild<QAction*>(c.opens)->trigger();
+    }
+    // The dialog opens, the signal cancels it, the command returns, the window closes.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window->isVisible(); }, 10000)) << c.opens;
+    EXPECT_EQ(modal, c.dialogClass);
+    window.reset();
+    const std::string ini = ReadFileBytes(iniFile);
+    EXPECT_EQ(ini.rfind("TPF0", 0), 0u) << c.opens;
+    if (std::string(c.dialogClass) == "QMessageBox") {
+      EXPECT_NE(ini.find("1.jpg"), std::string::npos);  // the line before the question
+    }
+  }
+}
+
+TEST_F(Window, F10GoesToTheMenuBarAndADialogGivesTheFocusBack) {
+  Open();
+  QApplication::setActiveWindow(window.get());
+  auto* address = Get<QLineEdit>("AddressEdit");
+  address->setFocus();
+  ASSERT_EQ(QApplication::focusWidget(), address);
+  QTest::keyClick(address, Qt::Key_F10);
+  EXPECT_EQ(QApplication::focusWidget(), window->menuBar());
+  EXPECT_NE(window->menuBar()->activeAction(), nullptr);
+  WhenModal([](QWidget* w) {
+    if (auto* d = qobject_cast<QDialog*>(w)) d->accept();
+  });
+  window->findChild<QAction*>("About1")->trigger();
+  QTest::qWait(10);
+  QApplication::setActiveWindow(window.get());  // what the window manager does
+  EXPECT_EQ(QApplication::focusWidget(), address);
 }
 
 }  // namespace

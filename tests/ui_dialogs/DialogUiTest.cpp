@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 #include <QAbstractItemView>
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -21,14 +22,17 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "main/DirectoryChangeModel.h"
 #include "main/DirectoryCreateModel.h"
@@ -37,8 +41,10 @@
 #include "main/SettingFormModel.h"
 #include "platform/Cp932.h"
 #include "platform/RecordingDialogs.h"
+#include "settings/ToraVinIniList.h"
 #include "support/TempDir.h"
 #include "ui/AboutForm.h"
+#include "ui/Bindings.h"
 #include "ui/DirectoryChangeForm.h"
 #include "ui/DirectoryCreateForm.h"
 #include "ui/DirectoryTreeModel.h"
@@ -84,16 +90,26 @@ class Ui : public ::testing::Test {
     if (chdir(m_oldCwd.c_str()) != 0) ADD_FAILURE() << "cannot go back to " << m_oldCwd;
   }
 
-  // Runs `act` on the modal dialog once it is up (the caller then opens it).
-  static void WhenModal(std::function<void(QWidget*)> act) {
-    QTimer::singleShot(0, [act] {
+  // Runs `act` on the modal dialog once it is up (the caller then opens it; a menu command
+  // opens its dialog a turn of the event loop later).
+  static void WhenModal(std::function<void(QWidget*)> act, int turns = 100) {
+    QTimer::singleShot(0, [act, turns] {
       QWidget* w = QApplication::activeModalWidget();
       if (!w) {
-        ADD_FAILURE() << "no modal dialog";
+        if (turns > 0) {
+          WhenModal(act, turns - 1);
+        } else {
+          ADD_FAILURE() << "no modal dialog";
+        }
         return;
       }
       act(w);
     });
+  }
+  // Chooses a menu command and lets it run.
+  static void Choose(QAction* action) {
+    action->trigger();
+    QCoreApplication::processEvents();
   }
   // Turns of the event loop until `done`, at most `limit` of them.
   static bool Pump(const std::function<bool()>& done, int limit = 100000) {
@@ -382,6 +398,15 @@ TEST_F(UiWithForm, SettingFormBadMaskKeepsTheDialogOpenOnTheField) {
   EXPECT_NE(mf->Settings().ZipName, "a[b.zip");
 }
 
+// What a screen reader does to a check box: its only action, "toggle", changes the state without
+// a click. Every box's handler must still run, and confirm must store the new state.
+void ToggleByAccessibility(QWidget* box) {
+  QAccessibleInterface* a = QAccessible::queryAccessibleInterface(box);
+  ASSERT_NE(a, nullptr);
+  ASSERT_NE(a->actionInterface(), nullptr);
+  a->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+}
+
 // 拡張設定: its layout and tab order, every control named, a box ticked through the accessibility
 // action enabling its mask like a click, the reader chosen by keyboard, and Enter confirming into
 // the engine while Escape leaves it alone.
@@ -415,7 +440,7 @@ TEST_F(UiWithForm, ExtraSettingFormLayoutKeyboardAndConfirm) {
   auto* png = dialog.controls().get<QCheckBox>("PngCheckBox");
   auto* pngMask = dialog.controls().get<QLineEdit>("PngFileEdit");
   EXPECT_FALSE(pngMask->isEnabled());
-  png->toggle();  // what a screen reader's "toggle" action does: no click
+  ToggleByAccessibility(png);  // a screen reader's action: no click
   EXPECT_TRUE(model.PngCheckBox.Checked);
   EXPECT_TRUE(pngMask->isEnabled());
   auto* html = dialog.controls().get<QRadioButton>("HtmlRadio");
@@ -436,6 +461,146 @@ TEST_F(UiWithForm, ExtraSettingFormLayoutKeyboardAndConfirm) {
   QTest::keyClick(&second, Qt::Key_Escape);
   EXPECT_EQ(second.result(), QDialog::Rejected);
   EXPECT_FALSE(mf->RunOptions().Svg.DownLoad);
+}
+
+TEST_F(UiWithForm, SettingFormBoxesToggledByAccessibilityRunTheirHandlersAndAreStored) {
+  TToraVinIniList& store = mf->Settings();
+  store.DoFileChoice = store.JPGDownLoad = store.GIFDownLoad = store.ZIPDownLoad = false;
+  store.HTMLDownLoad = store.ProxyUse = store.FileSizeCheck = store.UseTar = store.Retry = false;
+  store.RetryCount = "3";
+  struct Case {
+    const char* box;
+    const char* follower;  // enabled exactly while the box is ticked
+    bool TToraVinIniList::*field;
+  };
+  const Case cases[] = {
+      {"FileChoiceCheckBox", "ChoiceGroupBox", &TToraVinIniList::DoFileChoice},
+      {"JpegCheckBox", "JpegFileEdit", &TToraVinIniList::JPGDownLoad},
+      {"GifCheckBox", "GifFileEdit", &TToraVinIniList::GIFDownLoad},
+      {"ZipCheckBox", "ZipFileEdit", &TToraVinIniList::ZIPDownLoad},
+      {"HtmlCheckBox", "HtmlFileEdit", &TToraVinIniList::HTMLDownLoad},
+      {"ProxyCheckBox", "ProxyGroupBox", &TToraVinIniList::ProxyUse},
+      {"FileSizeCheckBox", "FileSizeEdit", &TToraVinIniList::FileSizeCheck},
+      {"UseTarCheckBox", nullptr, &TToraVinIniList::UseTar},
+      {"RetryCheckBox", "RetryCountEdit", &TToraVinIniList::Retry},
+  };
+  TSettingFormModel model(*mf);
+  TSettingForm dialog(nullptr, model);
+  dialog.show();
+  for (const Case& c : cases) {
+    auto* box = dialog.controls().get<QCheckBox>(c.box);
+    if (c.follower) {
+      EXPECT_FALSE(dialog.controls().widget(c.follower)->isEnabled()) << c.box;
+    }
+    ToggleByAccessibility(box);
+    EXPECT_TRUE(box->isChecked()) << c.box;
+    if (c.follower) {
+      EXPECT_TRUE(dialog.controls().widget(c.follower)->isEnabled()) << c.box;
+    }
+  }
+  // A second toggle takes the follower back; a third ticks it again.
+  auto* retry = dialog.controls().get<QCheckBox>("RetryCheckBox");
+  ToggleByAccessibility(retry);
+  EXPECT_FALSE(dialog.controls().widget("RetryCountEdit")->isEnabled());
+  ToggleByAccessibility(retry);
+  dialog.controls().get<QPushButton>("YesBitBtn")->click();
+  EXPECT_EQ(dialog.result(), QDialog::Accepted);
+  for (const Case& c : cases) EXPECT_TRUE(store.*c.field) << c.box;
+}
+
+TEST_F(UiWithForm, NumericEditsReadAndTypeThroughAccessibility) {
+  mf->Settings().ProxyUse = true;
+  mf->Settings().ProxyPort = "8080";
+  mf->Settings().RetryCount = "2";
+  mf->Settings().Retry = false;  // a count with a fraction is refused only while retrying
+  TSettingFormModel model(*mf);
+  TSettingForm dialog(nullptr, model);
+  dialog.show();
+  struct Case {
+    const char* edit;
+    const char* name;
+    const char* description;
+    const char* shown;  // the value after FormShow
+    const char* typed;  // set through the editable-text interface
+    const char* kept;   // what the text rule makes of it
+  };
+  const Case cases[] = {
+      {"PortEdit", "ポート", "ここにプロキシーサーバーのポートを入力", "8080", "３１２８", "3128"},
+      {"FileSizeEdit", "この大きさ未満のファイルはダウンロードしない。",
+       "この大きさ未満のファイルはダウンロードしない。", "", "12.5", "12"},
+      {"RetryCountEdit", "リトライ回数", "", "2", "1,234.5678", "1234.567"},
+  };
+  for (const Case& c : cases) {
+    auto* edit = static_cast<TNumEdit*>(dialog.controls().widget(c.edit));
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(edit);
+    ASSERT_NE(a, nullptr) << c.edit;
+    EXPECT_EQ(a->role(), QAccessible::EditableText) << c.edit;
+    EXPECT_EQ(a->text(QAccessible::Name).toStdString(), c.name) << c.edit;
+    EXPECT_EQ(a->text(QAccessible::Description).toStdString(), c.description) << c.edit;
+    EXPECT_EQ(a->text(QAccessible::Value).toStdString(), c.shown) << c.edit;
+    ASSERT_NE(a->textInterface(), nullptr) << c.edit;
+    EXPECT_EQ(a->textInterface()->text(0, -1).toStdString(), c.shown) << c.edit;
+    ASSERT_NE(a->valueInterface(), nullptr) << c.edit;
+    ASSERT_NE(a->editableTextInterface(), nullptr) << c.edit;
+    a->editableTextInterface()->replaceText(0, a->textInterface()->characterCount(),
+                                            QString::fromUtf8(c.typed));
+    EXPECT_EQ(edit->text().toStdString(), c.kept) << c.edit;
+    EXPECT_EQ(a->textInterface()->characterCount(), static_cast<int>(strlen(c.kept))) << c.edit;
+    EXPECT_DOUBLE_EQ(a->valueInterface()->currentValue().toDouble(), std::stod(c.kept)) << c.edit;
+  }
+  // The label names its field, as a relation too.
+  QAccessibleInterface* port =
+      QAccessible::queryAccessibleInterface(dialog.controls().widget("PortEdit"));
+  bool labelled = false;
+  for (const auto& [other, relation] : port->relations(QAccessible::Label)) {
+    labelled |= other->object() == dialog.controls().widget("Label7");
+  }
+  EXPECT_TRUE(labelled);
+  // Setting the value and deleting characters go through the text rule as well.
+  port->valueInterface()->setCurrentValue(80);
+  EXPECT_EQ(model.PortEdit.Text(), "80");
+  port->editableTextInterface()->deleteText(1, 2);
+  EXPECT_EQ(model.PortEdit.Text(), "8");
+  port->editableTextInterface()->insertText(1, QStringLiteral("x9"));  // "x" ends the number
+  EXPECT_EQ(model.PortEdit.Text(), "8");
+  dialog.controls().get<QPushButton>("YesBitBtn")->click();
+  EXPECT_EQ(mf->Settings().ProxyPort, "8");
+  EXPECT_EQ(mf->Settings().RetryCount, "1234.567");
+}
+
+TEST_F(UiWithForm, FixedDialogsHaveOnlyACloseButtonAndStayOnScreen) {
+  TSettingFormModel model(*mf);
+  TSettingForm settings(nullptr, model);
+  TAboutForm about(nullptr);
+  for (QWidget* d : std::initializer_list<QWidget*>{&settings, &about}) {
+    const Qt::WindowFlags f = d->windowFlags();
+    EXPECT_TRUE(f & Qt::WindowCloseButtonHint) << d->objectName().toStdString();
+    EXPECT_FALSE(f & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+    EXPECT_TRUE(f & Qt::MSWindowsFixedSizeDialogHint);
+  }
+  const QRect room = QGuiApplication::primaryScreen()->availableGeometry();
+  struct Case {
+    QPoint at;
+    QPoint want;
+  };
+  const QSize size = settings.size();
+  const Case cases[] = {
+      {{192, 107}, {192, 107}},  // fits: left where it is
+      {{room.right() - 10, room.bottom() - 10},
+       {room.right() + 1 - size.width(), room.bottom() + 1 - size.height() - 30}},
+      {{-50, -40}, {room.left(), room.top()}},
+  };
+  for (const Case& c : cases) {
+    settings.move(c.at);
+    KeepOnScreen(&settings);
+    EXPECT_EQ(settings.pos(), c.want) << c.at.x() << "," << c.at.y();
+  }
+  // Larger than the screen: its top-left corner.
+  QWidget big;
+  big.resize(room.width() + 100, room.height() + 100);
+  big.move(300, 200);
+  KeepOnScreen(&big);
+  EXPECT_EQ(big.pos(), room.topLeft());
 }
 
 // ---- the main window's commands ----
@@ -479,7 +644,7 @@ TEST_F(UiWithWindow, SettingCommandOpensTheDialogAndConfirmStores) {
   });
   window->form().Settings().Retry = false;
   const bool tar = window->form().Settings().UseTar;
-  Action("Setting")->trigger();
+  Choose(Action("Setting"));
   EXPECT_TRUE(seen);
   EXPECT_NE(window->form().Settings().UseTar, tar);
   EXPECT_EQ(window->form().Settings().RetryCount, "4");
@@ -500,7 +665,7 @@ TEST_F(UiWithWindow, SettingCommandDuringARunOffersOnlyCancel) {
     EXPECT_TRUE(d->isVisible());
     QTest::keyClick(d, Qt::Key_Escape);
   });
-  Action("Setting")->trigger();
+  Choose(Action("Setting"));
   EXPECT_TRUE(seen);
   EXPECT_EQ(window->form().Settings().JpegName, before);
 }
@@ -528,7 +693,7 @@ TEST_F(UiWithWindow, AboutCommandShowsTheVersionBox) {
     EXPECT_LE(label7->x() + label7->width(), d->width());  // the note is not cut at the edge
     d->controls().get<QPushButton>("OKButton")->click();
   });
-  Action("About1")->trigger();
+  Choose(Action("About1"));
   EXPECT_TRUE(seen);
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
@@ -608,6 +773,17 @@ TEST_F(UiDirectories, ChangeFormLayoutPresetAndTreeNames) {
   EXPECT_EQ(Children(dialog.tree(), current),
             (QStringList{QString::fromUtf8("ソ"), QString::fromUtf8("画像"),
                          QString::fromUtf8("能"), QString::fromUtf8("表")}));
+}
+
+TEST_F(UiDirectories, TheDriveSelectorIsNamedByItsRoleNotItsValue) {
+  auto model = Model();
+  TDirectoryChangeForm dialog(nullptr, *model);
+  dialog.show();
+  QAccessibleInterface* drive = QAccessible::queryAccessibleInterface(dialog.driveBox());
+  ASSERT_NE(drive, nullptr);
+  EXPECT_EQ(drive->role(), QAccessible::ComboBox);
+  EXPECT_EQ(drive->text(QAccessible::Name).toStdString(), "ドライブ");
+  EXPECT_EQ(drive->text(QAccessible::Value).toStdString(), "/");
 }
 
 TEST_F(UiDirectories, ChoosingADirectoryWritesItBackAndCancelDoesNot) {
