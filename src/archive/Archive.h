@@ -70,7 +70,7 @@ class TArchive {
     std::string entryName;  // the (numbered) name used inside the archive folder
     int code = 0;           // the library's result when it failed
   };
-  // The packing step for a saved body named `fileName`: archive path, the archive's lock (wait
+  // Packs a saved body named `fileName`: archive path, the archive's lock (wait
   // up to `waitLimitMs` while another process packs into it), unique entry name, wait up to
   // `waitLimitMs` while the library is busy, pack from a copy of the body.
   PackResult PackBody(std::string_view dir, std::string_view lhaName, std::string_view fileName,

@@ -66,18 +66,18 @@ TEST(SaveThrottle, AtMostEveryIntervalAndAtMostAFiftiethOfTheTime) {
   // (event, start ms, end ms or the asked time) -> due?
   TSaveThrottle t(2000);
   t.Start(1000);
-  const struct Step {
+  const struct Event {
     bool save;  // a save ran from `a` to `b`; else: is one due at `a`?
     long a, b;
     bool due;
-  } steps[] = {
+  } events[] = {
       {false, 1000, 0, false},   {false, 2999, 0, false},
       {false, 3000, 0, true},    {true, 3000, 3010, false},  // 10 ms: the interval rules
       {false, 5009, 0, false},   {false, 5010, 0, true},
       {true, 5010, 5110, false},  // 100 ms: 49 times that must pass first
       {false, 10009, 0, false},  {false, 10010, 0, true},
   };
-  for (const Step& s : steps) {
+  for (const Event& s : events) {
     SCOPED_TRACE(s.a);
     if (s.save) {
       t.Saved(s.a, s.b);
