@@ -6,7 +6,8 @@ Each window is also checked to lie wholly on the screen.
 
   scripts/dialog_screenshots.py BUILD_DIR OUT_DIR [--scale N] [--screen WxH]
 
-Writes OUT_DIR/<window>-x<N>.png. Needs the packages of scripts/bootstrap.sh (Xvfb, openbox,
+Writes OUT_DIR/<window>-x<N>.png (window, settings, extra-settings, about, directory-change,
+directory-create). Needs the packages of scripts/bootstrap.sh (Xvfb, openbox,
 xdotool, xwd, netpbm, at-spi2-core, python3-pyatspi); run with the system's Python."""
 import argparse
 import os
@@ -248,6 +249,18 @@ def main():
                 print(f"{name}: did not open")
                 off.append(name)
                 continue
+            if name == "settings":
+                # 拡張設定, opened from the settings dialog's button.
+                for _ in range(4):
+                    click_named(app, "push button", "拡張設定…", env, scale)
+                    sub = wait_window("^拡張設定$", env)
+                    if not sub:
+                        continue
+                    time.sleep(2)
+                    painted = record("extra-settings", sub)
+                    close(sub)
+                    if painted:
+                        break
             if name == "directory-change":
                 for _ in range(4):
                     click_named(app, "push button", "新規作成", env, scale)
