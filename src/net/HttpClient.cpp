@@ -373,6 +373,9 @@ void THttpClient::RunCommand() {
     try {
       SendAndReadHeader();
       ReadBody();
+      // A kept connection is free once its reply has been read: the handlers' own Disconnect
+      // (which a connection per exchange would get) must not close it.
+      if (Pool) EndConnection();
       if (ReplyCode < 299) {
         if (OnSuccess) OnSuccess(CurrentCmd);
         ReportStatus(2, "Transaction Completed");
@@ -389,7 +392,7 @@ void THttpClient::RunCommand() {
       Disconnect();
       throw;
     }
-    EndConnection();
+    Disconnect();
 
     if (ReplyCode >= 300 && ReplyCode <= 398 && !ReceivedCookie.empty()) {
       HeaderInfo.Cookie = ReceivedCookie;

@@ -124,41 +124,49 @@ TEST_F(FetchAhead, KeptConnectionsGiveTheSameOutcomeAndRequestsWithFewerConnecti
   MixedSite();
   const char* paths[] = {"/index.html", "/a.jpg",      "/b.jpg",     "/busy.gif",
                          "/cut.jpg",    "/real/m.jpg", "/sub/d.jpg", "/c.zip"};
-  keep = false;
-  const Outcome closed = Run(4, "/index.html");
-  std::map<std::string, Strings> requestsClosed;
-  for (const char* p : paths) requestsClosed[p] = RequestsFor(p);
-  const int connectionsBefore = server.Connections();
-  const std::size_t requestsBefore = server.Requests().size();
-  keep = true;
   server.SetConcurrent(true);
-  const Outcome kept = Run(4, "/index.html");
-  EXPECT_EQ(kept.files, closed.files);
-  EXPECT_EQ(kept.statuses, closed.statuses);
-  EXPECT_EQ(kept.boxes, closed.boxes);
-  EXPECT_EQ(kept.pending, closed.pending);
-  EXPECT_EQ(kept.settings, closed.settings);
-  for (const auto& [path, before] : requestsClosed) {
-    Strings all = RequestsFor(path);
-    ASSERT_EQ(all.size(), 2 * before.size()) << path;
-    EXPECT_EQ(Strings(all.begin() + static_cast<long>(before.size()), all.end()), before) << path;
+  for (int n : {1, 4}) {
+    SCOPED_TRACE(n);
+    keep = false;
+    std::map<std::string, std::size_t> earlier;
+    for (const char* p : paths) earlier[p] = RequestsFor(p).size();
+    const Outcome closed = Run(n, "/index.html");
+    std::map<std::string, Strings> requestsClosed;
+    for (const char* p : paths) {
+      const Strings all = RequestsFor(p);
+      requestsClosed[p] = Strings(all.begin() + static_cast<long>(earlier[p]), all.end());
+    }
+    const int connectionsBefore = server.Connections();
+    const std::size_t requestsBefore = server.Requests().size();
+    keep = true;
+    const Outcome kept = Run(n, "/index.html");
+    EXPECT_EQ(kept.files, closed.files);
+    EXPECT_EQ(kept.statuses, closed.statuses);
+    EXPECT_EQ(kept.boxes, closed.boxes);
+    EXPECT_EQ(kept.pending, closed.pending);
+    EXPECT_EQ(kept.settings, closed.settings);
+    for (const auto& [path, before] : requestsClosed) {
+      Strings all = RequestsFor(path);
+      ASSERT_EQ(all.size(), earlier[path] + 2 * before.size()) << path;
+      EXPECT_EQ(Strings(all.end() - static_cast<long>(before.size()), all.end()), before) << path;
+    }
+    const Strings wire = server.Requests();
+    const int requestsKept = static_cast<int>(wire.size() - requestsBefore);
+    const int connectionsKept = server.Connections() - connectionsBefore;
+    for (std::size_t i = requestsBefore; i < wire.size(); ++i) {
+      EXPECT_NE(wire[i].find(" HTTP/1.1\r\n"), std::string::npos) << wire[i];
+    }
+    // The cut reply is an HTTP/1.0 one, which ends its connection; every other reply leaves its
+    // connection to a next request.
+    EXPECT_LT(connectionsKept, requestsKept) << connectionsKept << " of " << requestsKept;
+    std::map<int, int> perConnection;
+    const std::vector<int> on = server.RequestConnections();
+    for (std::size_t i = requestsBefore; i < on.size(); ++i) ++perConnection[on[i]];
+    int most = 0;
+    for (const auto& [c, k] : perConnection) most = std::max(most, k);
+    EXPECT_GE(most, 3);
+    EXPECT_EQ(kept.boxes, Strings{"ダウンロード完了"});
   }
-  const Strings wire = server.Requests();
-  const int requestsKept = static_cast<int>(wire.size() - requestsBefore);
-  const int connectionsKept = server.Connections() - connectionsBefore;
-  for (std::size_t i = requestsBefore; i < wire.size(); ++i) {
-    EXPECT_NE(wire[i].find(" HTTP/1.1\r\n"), std::string::npos) << wire[i];
-  }
-  // The cut reply is an HTTP/1.0 one, which ends its connection; every other reply leaves its
-  // connection to a next request.
-  EXPECT_LT(connectionsKept, requestsKept) << connectionsKept << " of " << requestsKept;
-  std::map<int, int> perConnection;
-  const std::vector<int> on = server.RequestConnections();
-  for (std::size_t i = requestsBefore; i < on.size(); ++i) ++perConnection[on[i]];
-  int most = 0;
-  for (const auto& [c, n] : perConnection) most = std::max(most, n);
-  EXPECT_GE(most, 3);
-  EXPECT_EQ(kept.boxes, Strings{"ダウンロード完了"});
 }
 
 // While the run saves the first file, the next entries have been asked for.
