@@ -151,6 +151,10 @@ def main():
                 nginx8.stop()
             usage = subprocess.run([args.headless, "--bogus"], capture_output=True)
             check("usage error exits 2", usage.returncode == 2)
+            usage = subprocess.run([args.headless, "--ini", ini, "--connection", "always"],
+                                   capture_output=True, text=True)
+            check("unknown --connection value is a usage error", usage.returncode == 2 and
+                  "--connection keep|close" in usage.stderr, usage.stderr)
         finally:
             proxy.stop()
             nginx.stop()
