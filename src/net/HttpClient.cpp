@@ -303,10 +303,12 @@ void THttpClient::SendAndReadHeader() {
       SendRequest();
       ReplyCode = 0;
       ReadReplyHeader();
+    } catch (const EAbortError&) {
+      throw;  // stopped by the user or the time-out: nothing to try again
     } catch (const ESockError&) {
       // An idle connection the server closed just as it was used: once more on a new one, as
       // though it had never been tried.
-      if (!reused || m_replySeen || TimedOut || Canceled) throw;
+      if (!reused || m_replySeen || TimedOut) throw;
       Disconnect();
       continue;
     }

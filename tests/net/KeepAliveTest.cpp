@@ -243,6 +243,23 @@ TEST(KeepAlive, ASilentKeptConnectionEndsInTheTimeOut) {
   EXPECT_EQ(k.http.Pool->Idle(), 0u);
 }
 
+// Abort while a kept connection waits for its reply: the exchange stops, and the request is not
+// sent again on a new connection.
+TEST(KeepAlive, AbortOnAKeptConnectionIsNotTriedAgain) {
+  LoopbackHttpServer server(true);
+  server.Enqueue(ScriptedReply::Http11(200, "one"));
+  server.Enqueue(ScriptedReply().Silence());
+  KeptClient k;
+  k.http.Get(server.Url("/1"));
+  int passes = 0;
+  k.http.OnWaitPass = [&] {
+    if (++passes == 50) k.http.Abort();
+  };
+  EXPECT_THROW(k.http.Get(server.Url("/2")), EAbortError);
+  EXPECT_EQ(server.Connections(), 1);
+  EXPECT_EQ(server.Requests().size(), 2u);
+}
+
 // Redirects on a kept connection: the Location is followed on the same connection when it stays
 // on the server; a body held in Body with a bound, read only in part, leaves its connection
 // unused.
