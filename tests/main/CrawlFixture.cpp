@@ -77,6 +77,8 @@ bool CrawlFixture::KeepFromEnvironment() {
 void CrawlFixture::TearDown() {
   SetMessagePump(nullptr);
   mf.reset();
+  // The router reads the site and the counts below: no server thread may run it past this point.
+  server.Stop();
   if (chdir(m_oldCwd.c_str()) != 0) ADD_FAILURE() << "cannot go back to " << m_oldCwd;
 }
 

@@ -71,11 +71,17 @@ LoopbackHttpServer::LoopbackHttpServer(bool concurrent) : m_concurrent(concurren
   m_thread = std::thread([this] { Serve(); });
 }
 
-LoopbackHttpServer::~LoopbackHttpServer() {
+void LoopbackHttpServer::Stop() {
+  if (m_stopped) return;
+  m_stopped = true;
   char c = 'x';
   [[maybe_unused]] ssize_t w = ::write(m_stopPipe[1], &c, 1);
   m_thread.join();
   for (std::thread& t : m_workers) t.join();
+}
+
+LoopbackHttpServer::~LoopbackHttpServer() {
+  Stop();
   ::close(m_listen);
   ::close(m_stopPipe[0]);
   ::close(m_stopPipe[1]);

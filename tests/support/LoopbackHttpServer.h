@@ -61,6 +61,9 @@ class LoopbackHttpServer {
   std::uint16_t port() const { return m_port; }
   // From the next connection on, each is served on a thread of its own.
   void SetConcurrent(bool concurrent);
+  // Ends every connection and joins the server's threads; afterwards no router runs any more.
+  // The destructor does it too; an owner whose router reads its own members calls it first.
+  void Stop();
   // "http://127.0.0.1:<port>" + path
   std::string Url(const std::string& path) const;
 
@@ -96,6 +99,7 @@ class LoopbackHttpServer {
   int m_connections = 0;
   std::atomic<bool> m_concurrent = false;
   std::vector<std::thread> m_workers;
+  bool m_stopped = false;
   std::thread m_thread;
 };
 
