@@ -3,9 +3,11 @@
 #
 # A local nginx site (20 pages, 400 files) is served through a small asyncio forwarder that
 # delays every chunk by 10 ms each way and the first bytes of each connection by one more round
-# trip. toravin-headless (--parallel 4, and 8 and 1 for reference) and `wget -r -l 2` crawl it in the
-# same run, over HTTP and over HTTPS (certificates made here, trusted through SSL_CERT_FILE).
-# Target: ToraVin at most 0.5x wget's wall time on both.
+# trip. toravin-headless (--parallel 4, and 8 and 1 for reference; each with a connection per file
+# and with --connection keep), `wget -r -l 2` and `wget2 -r -l 2` (5 connections at once, kept
+# open) crawl it in the same run, over HTTP and over HTTPS (certificates made here,
+# trusted through SSL_CERT_FILE).
+# Target: ToraVin at most 0.5x wget's wall time on both; with kept connections, below wget2's.
 #
 # Then one large file (BIG_MB, default 4096 MiB; a sparse file, so nginx reads no disk), linked
 # from a page, is saved by toravin-headless and by `curl -o` straight from nginx: wall times and
@@ -17,7 +19,7 @@ build=${1:-build/release}
 root=$(cd "$(dirname "$0")/.." && pwd)
 headless=$(cd "$build" && pwd)/bin/toravin-headless
 exec python3 - "$root" "$headless" <<'PY'
-import asyncio, os, resource, subprocess, sys, tempfile, threading, time
+import asyncio, os, resource, shutil, subprocess, sys, tempfile, threading, time
 root, headless = sys.argv[1], sys.argv[2]
 sys.path.insert(0, os.path.join(root, "tests", "e2e"))
 import tori
@@ -156,7 +158,9 @@ with tempfile.TemporaryDirectory(prefix="toravin-latency-") as work:
                 continue
             url = f"{scheme}://127.0.0.1:{link.port}/{index}"
             times = {}
-            for who in ("toravin4", "toravin8", "toravin1", "wget"):
+            peers = ["wget"] + (["wget2"] if shutil.which("wget2") else [])
+            for who in ["toravin4", "toravin8", "toravin1", "toravin4 keep", "toravin8 keep",
+                        "toravin1 keep"] + peers:
                 runs += 1
                 out = os.path.join(work, f"out{runs}")
                 os.mkdir(out)
@@ -164,20 +168,36 @@ with tempfile.TemporaryDirectory(prefix="toravin-latency-") as work:
                     cmd = ["wget", "-q", "-r", "-l", "2", "-nd", "-e", "robots=off",
                            "--ca-certificate", os.path.join(certs, "ca.pem"),
                            "-A", "jpg,jpeg,jpe,gif,zip,html,htm", url]
+                elif who == "wget2":
+                    # Its defaults: up to 5 connections at once, kept open (the site's nginx
+                    # offers no HTTP/2).
+                    cmd = ["wget2", "-q", "-r", "-l", "2", "-nd", "--no-robots",
+                           "--ca-certificate", os.path.join(certs, "ca.pem"),
+                           "-A", "jpg,jpeg,jpe,gif,zip,html,htm", url]
                 else:
                     with open(ini, "wb") as f:
                         f.write(settings(url, out))
-                    cmd = [headless, "--ini", ini, "--no-pauses", "--parallel", who[-1]]
-                t, rc, rss = timed(cmd, out if who == "wget" else work, env)
+                    n, _, kept = who.partition(" ")
+                    cmd = [headless, "--ini", ini, "--no-pauses", "--parallel", n[-1],
+                           "--connection", "keep" if kept else "close"]
+                t, rc, rss = timed(cmd, out if who.startswith("wget") else work, env)
                 files = len([n for n in os.listdir(out) if not n.endswith(".html")])
                 times[who] = t
-                print(f"crawl_latency: {scheme}: {who:8s} {t:6.2f} s  {files} files  exit {rc}  "
+                print(f"crawl_latency: {scheme}: {who:13s} {t:6.2f} s  {files} files  exit {rc}  "
                       f"peak RSS {rss:.0f} MB  cpu {cpu_of_last:.2f} s", flush=True)
             ratio = times["toravin4"] / times["wget"]
             print(f"crawl_latency: {scheme}: toravin (4 at once) / wget = {ratio:.2f}x "
                   f"(target <= 0.5x) {'ok' if ratio <= 0.5 else 'SLOW'}; 8 at once "
                   f"{times['toravin8'] / times['wget']:.2f}x; one at a time "
                   f"{times['toravin1'] / times['wget']:.2f}x", flush=True)
+            base = times.get("wget2", times["wget"])
+            kept = times["toravin4 keep"] / base
+            print(f"crawl_latency: {scheme}: kept connections: toravin (4 at once) / "
+                  f"{'wget2' if 'wget2' in times else 'wget'} = {kept:.2f}x "
+                  f"(target < 1x) {'ok' if kept < 1 else 'SLOW'}; 8 at once "
+                  f"{times['toravin8 keep'] / base:.2f}x; one at a time "
+                  f"{times['toravin1 keep'] / base:.2f}x; keep / close at 4: "
+                  f"{times['toravin4 keep'] / times['toravin4']:.2f}x", flush=True)
 
         # The large file, straight from nginx: curl, toravin, toravin, curl (the disk's write-back
         # of one run slows the next), best of two each.

@@ -20,7 +20,7 @@ packages=(
   # fuzzing
   clang libclang-rt-14-dev
   # real peers for the end-to-end tests and benchmarks
-  nginx-light tinyproxy lhasa xvfb xauth curl wget gzip
+  nginx-light tinyproxy lhasa xvfb xauth curl wget wget2 gzip
   # driving the real window from outside, and screenshots of it
   xdotool x11-utils x11-apps netpbm
   # a window manager, so that screenshots and checks see frames and title bars

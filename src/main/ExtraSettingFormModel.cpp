@@ -51,6 +51,7 @@ void TExtraSettingFormModel::FormShow() {
   ParallelEdit.SetText(std::to_string(o.Parallel));
   PatternsRadio.Checked = o.Reader == LinkReader::Patterns;
   HtmlRadio.Checked = o.Reader == LinkReader::Html;
+  ConnectionCheckBox.Checked = o.Connection == ConnectionUse::Keep;
   for (const KindRow& k : kKinds) {
     (this->*k.box).Checked = (o.*k.option).DownLoad;
     (this->*k.edit).Text = (o.*k.option).Name;
@@ -99,6 +100,7 @@ void TExtraSettingFormModel::YesBitBtnClick() {
   long long parallel = 0;
   if (TryStrToInt(ParallelEdit.Text(), parallel)) o.Parallel = static_cast<int>(parallel);
   o.Reader = HtmlRadio.Checked ? LinkReader::Html : LinkReader::Patterns;
+  o.Connection = ConnectionCheckBox.Checked ? ConnectionUse::Keep : ConnectionUse::Close;
   for (const KindRow& k : kKinds) {
     (o.*k.option).DownLoad = (this->*k.box).Checked;
     // A mask holds one line: a line break would end its line in the options file.

@@ -1,5 +1,6 @@
 // The 拡張設定 dialog without a toolkit: the options kept beside the settings file (transfers at
-// once, how pages are read, and the picture kinds PNG, WebP, AVIF and SVG with their masks).
+// once, how pages are read, the picture kinds PNG, WebP, AVIF and SVG with their masks, and
+// whether connections are kept open).
 // FormShow fills the controls from the options, the check boxes enable their masks, and confirm
 // checks the ticked masks and the count before it writes the options back.
 #pragma once
@@ -32,6 +33,7 @@ class TExtraSettingFormModel {
   Control PatternsRadio, HtmlRadio;
   Control PngCheckBox, WebpCheckBox, AvifCheckBox, SvgCheckBox;
   Control PngFileEdit, WebpFileEdit, AvifFileEdit, SvgFileEdit;
+  Control ConnectionCheckBox;  // keep connections open (Connection=keep)
   Control YesBitBtn, NoBitBtn;
 
   // Handlers. The view sets a box's Checked (a radio button's too) before calling its handler.

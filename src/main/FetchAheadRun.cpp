@@ -37,6 +37,7 @@ void TMainForm::SetParallelTransfers(int n) {
 void TMainForm::SetRunOptions(const TRunOptions& options) {
   m_runOptions = options;
   SetParallelTransfers(options.Parallel);
+  HttpClient1.Pool = options.Connection == ConnectionUse::Keep ? m_pool : nullptr;
 }
 
 void TMainForm::SetFetchAheadActive(bool active) {
@@ -45,6 +46,8 @@ void TMainForm::SetFetchAheadActive(bool active) {
   HttpClient1.WaitSliceMs = active && m_runOptions.Parallel > 1 ? 1 : TSockClient::kWaitSliceMs;
   m_ahead.Clear();
   m_aheadNameTests.clear();
+  // A run's kept connections end with it.
+  if (!active) m_pool->Clear();
 }
 
 bool TMainForm::PassesNameTestAhead(const std::string& url, const std::string& referer) {
@@ -122,6 +125,7 @@ void TMainForm::AdvanceFetchAhead() {
     probe.HeaderInfo = HttpClient1.HeaderInfo;
     probe.StreamFactory = HttpClient1.StreamFactory;
     probe.Resolver = HttpClient1.Resolver;
+    probe.Pool = HttpClient1.Pool;
     probe.RequestURL = wanted[i];
     probe.CurrentCmd = CmdGet;
     try {

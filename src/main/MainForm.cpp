@@ -640,7 +640,8 @@ void TMainForm::EditRequestHeaders(THttpClient& client, std::string_view referer
   h.SetKeyValue("If-None-Match", "");
   h.SetKeyValue("Content-Type", "");
   h.SetKeyValue("Accept", "image/jpeg,image/pjpeg,image/gif,application/zip,text/html,*/*");
-  h.SetKeyValue("Connection", "close");
+  // A kept connection is HTTP/1.1's default: the request asks for no close.
+  h.SetKeyValue("Connection", client.Pool ? "" : "close");
   h.SetKeyValue("Proxy-Connection", "");
   h.SetKeyValue("User-Agent", "Mozilla/4.0");
   h.SetKeyValue("Accept-Language", "en-us;q=0.5");

@@ -228,6 +228,9 @@ class TMainForm {
   bool m_parsesBody = false;
   // Transfers fetched ahead of the run, and their bound.
   TFetchAhead m_ahead;
+  // Connections kept open between files (Connection=keep), shared by the client and the
+  // transfers fetched ahead; emptied when a run ends.
+  std::shared_ptr<TConnectionPool> m_pool = std::make_shared<TConnectionPool>();
   TRunOptions m_runOptions;
   bool m_aheadActive = false;
   bool m_inAheadPoll = false;

@@ -52,6 +52,9 @@ TRunOptions TRunOptions::Parse(std::string_view text) {
     } else if (key == "Reader") {
       if (value == "html") options.Reader = LinkReader::Html;
       if (value == "patterns") options.Reader = LinkReader::Patterns;
+    } else if (key == "Connection") {
+      if (value == "keep") options.Connection = ConnectionUse::Keep;
+      if (value == "close") options.Connection = ConnectionUse::Close;
     }
     for (const KindKeys& k : kKindKeys) {
       if (key == k.downLoad) ReadSwitch(value, (options.*k.option).DownLoad);
@@ -69,6 +72,8 @@ std::string TRunOptions::Text() const {
     text += std::string(k.downLoad) + "=" + (o.DownLoad ? "1" : "0") + "\r\n";
     text += std::string(k.name) + "=" + o.Name + "\r\n";
   }
+  // The default is the missing line, so a file written before the choice existed reads the same.
+  if (Connection == ConnectionUse::Keep) text += "Connection=keep\r\n";
   return text;
 }
 

@@ -11,6 +11,10 @@ namespace toravin {
 // How links are found in a page: the two link patterns, or reading the page as HTML.
 enum class LinkReader { Patterns, Html };
 
+// How connections are used: one per file (HTTP/1.0, "Connection: close"), or kept open and used
+// again for the next file from the same server (HTTP/1.1).
+enum class ConnectionUse { Close, Keep };
+
 // The switch and the mask of a kind of file beyond the settings file's four.
 struct TKindOption {
   bool DownLoad = false;
@@ -28,6 +32,7 @@ struct TRunOptions {
   TKindOption Webp{false, "*.webp"};
   TKindOption Avif{false, "*.avif"};
   TKindOption Svg{false, "*.svg"};
+  ConnectionUse Connection = ConnectionUse::Close;
 
   bool operator==(const TRunOptions&) const = default;
 

@@ -8,12 +8,13 @@
 namespace toravin {
 
 TAheadStream::TAheadStream(std::string received, std::unique_ptr<TByteStream> live, int endCode,
-                           std::size_t sent, bool connecting)
+                           std::size_t sent, bool connecting, bool reused)
     : m_received(std::move(received)),
       m_live(std::move(live)),
       m_endCode(endCode),
       m_sent(sent),
-      m_connecting(connecting && m_live) {}
+      m_connecting(connecting && m_live),
+      m_reused(reused && m_live) {}
 
 TAheadStream::~TAheadStream() { TAheadStream::Close(); }
 
@@ -77,6 +78,11 @@ void TAheadStream::Close() {
   m_endCode = 0;
   m_sent = 0;
   m_connecting = false;
+}
+
+std::unique_ptr<TByteStream> TAheadStream::ReleaseLive() {
+  if (m_pos < m_received.size() || m_sent > 0 || m_connecting) return nullptr;
+  return std::move(m_live);
 }
 
 std::string TAheadStream::FailureText(int code) const {

@@ -17,8 +17,9 @@ class TAheadStream : public TByteStream {
   // `received`: the reply so far; `live`: the connection (null once it ended); `endCode`: how it
   // ended (0 closed by the peer, else a receive failure code); `sent`: the bytes of the client's
   // request that already went out; `connecting`: `live` is still connecting.
+  // `reused`: `live` already carried an exchange before this one.
   TAheadStream(std::string received, std::unique_ptr<TByteStream> live, int endCode,
-               std::size_t sent, bool connecting = false);
+               std::size_t sent, bool connecting = false, bool reused = false);
   ~TAheadStream() override;
 
   bool IsOpen() const override { return m_open; }
@@ -30,6 +31,10 @@ class TAheadStream : public TByteStream {
   bool WaitWritable(int ms) override;
   void Close() override;
   std::string FailureText(int code) const override;
+  bool Reused() const override { return m_reused && m_received.empty() && m_pos == 0; }
+
+  // The live connection, once every held byte has been read (null otherwise, or when it ended).
+  std::unique_ptr<TByteStream> ReleaseLive();
 
  private:
   std::string m_received;
@@ -39,6 +44,7 @@ class TAheadStream : public TByteStream {
   std::size_t m_sent = 0;  // request bytes still to be taken as sent
   bool m_connecting = false;
   bool m_open = false;
+  bool m_reused = false;
 };
 
 }  // namespace toravin

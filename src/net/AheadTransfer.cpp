@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "net/AheadStream.h"
+#include "net/ConnectionPool.h"
 #include "net/HttpClient.h"
 #include "net/SocketErrors.h"
 
@@ -25,7 +26,18 @@ std::string TAheadTransfer::Identity(const THttpClient& client) {
 }
 
 TAheadTransfer::TAheadTransfer(THttpClient& client)
-    : m_identity(Identity(client)), m_request(client.RequestBlock()) {
+    : m_identity(Identity(client)),
+      m_request(client.RequestBlock()),
+      m_pool(client.Pool),
+      m_key(client.ConnectionKey()) {
+  if (m_pool) {
+    if (std::unique_ptr<TByteStream> kept = m_pool->Take(m_key)) {
+      m_stream = std::move(kept);
+      m_reused = true;
+      m_state = State::Sending;
+      return;
+    }
+  }
   const std::string& name = client.Proxy.empty() ? client.Host : client.Proxy;
   m_port = static_cast<std::uint16_t>(client.Proxy.empty() ? client.Port : client.ProxyPort);
   in_addr dotted{};
@@ -96,9 +108,24 @@ std::int64_t TAheadTransfer::Poll(std::int64_t room) {
     m_reply.resize(old + static_cast<std::size_t>(std::max<std::int64_t>(n, 0)));
     if (n > 0) {
       got += n;
+      if (m_pool) {
+        m_scanner.Feed(m_reply.data() + old, static_cast<std::size_t>(n));
+        if (m_scanner.Reusable()) {
+          // The reply is here whole: its connection serves the next request.
+          m_ended = true;
+          m_endCode = 0;
+          m_pool->Put(m_key, std::move(m_stream));
+          break;
+        }
+      }
       continue;
     }
     if (n == -kWsaWouldBlock) break;
+    if (m_reused && m_reply.empty()) {
+      // A kept connection the server closed while idle: the request is made again at its turn.
+      Fail();
+      return got;
+    }
     // The peer closed (0) or the connection broke: the reply ends here, as it would for the
     // client reading it at its turn.
     m_ended = true;
@@ -115,8 +142,9 @@ std::unique_ptr<TByteStream> TAheadTransfer::HandOver() {
   std::unique_ptr<TByteStream> live = m_ended ? nullptr : std::move(m_stream);
   m_stream.reset();
   m_state = State::Failed;
+  const bool reused = m_reused && m_reply.empty();
   return std::make_unique<TAheadStream>(std::move(m_reply), std::move(live), m_endCode, m_sent,
-                                        connecting);
+                                        connecting, reused);
 }
 
 }  // namespace toravin

@@ -3,7 +3,10 @@
 // "https"), sends the request block the HTTP client built and receives the reply into memory, as
 // far as the owner's room allows. When the request's turn comes, HandOver gives a stream that
 // replays what arrived and then goes on reading the same connection, so the HTTP client handles
-// the exchange exactly as if it had made it itself.
+// the exchange exactly as if it had made it itself. When the client keeps connections open, the
+// transfer takes a kept one if there is one, and gives its connection back to the pool as soon as
+// the reply has arrived whole; a kept connection that ends before any reply byte fails the
+// transfer, so the client makes the request itself at its turn.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +14,9 @@
 #include <string>
 
 #include "net/ByteStream.h"
+#include "net/ConnectionPool.h"
 #include "net/HostLookup.h"
+#include "net/ReplyScanner.h"
 
 namespace toravin {
 
@@ -61,6 +66,10 @@ class TAheadTransfer {
   std::string m_reply;
   bool m_ended = false;  // the peer closed, or receiving failed with m_endCode
   int m_endCode = 0;
+  std::shared_ptr<TConnectionPool> m_pool;  // null: the connection ends with the reply
+  std::string m_key;
+  bool m_reused = false;  // the connection came from the pool
+  TReplyScanner m_scanner;
 };
 
 }  // namespace toravin

@@ -48,6 +48,10 @@ class TByteStream {
     (void)code;
     return {};
   }
+
+  // The stream goes on with a connection that already carried an exchange, and nothing of this
+  // exchange's reply has arrived yet: a failure now may be the peer's close of an idle connection.
+  virtual bool Reused() const { return false; }
 };
 
 }  // namespace toravin

@@ -11,6 +11,8 @@
 #include <new>
 #include <stdexcept>
 
+#include "net/AheadStream.h"
+#include "net/BodyStream.h"
 #include "net/ReplyRules.h"
 #include "net/TlsStream.h"
 #include "net/UUProcessor.h"
@@ -275,6 +277,91 @@ void THttpClient::ReserveBody() {
   }
 }
 
+bool THttpClient::OpenConnection(bool fresh) {
+  if (!Pool) {
+    Connect();
+    return false;
+  }
+  if (!fresh && OnReadyStream) {
+    if (std::unique_ptr<TByteStream> ready = OnReadyStream(*this)) {
+      const bool reused = ready->Reused();
+      m_pendingStream = std::move(ready);
+      Connect();
+      return reused;
+    }
+  }
+  if (!fresh) {
+    if (std::unique_ptr<TByteStream> kept = Pool->Take(ConnectionKey())) {
+      AdoptStream(std::move(kept));
+      return true;
+    }
+  }
+  Connect();
+  return false;
+}
+
+void THttpClient::SendAndReadHeader() {
+  for (bool fresh = false;; fresh = true) {
+    const bool reused = OpenConnection(fresh);
+    m_replySeen = false;
+    try {
+      SendRequest();
+      ReplyCode = 0;
+      ReadReplyHeader();
+    } catch (const EAbortError&) {
+      throw;  // stopped by the user or the time-out: nothing to try again
+    } catch (const ESockError&) {
+      // An idle connection the server closed just as it was used: once more on a new one, as
+      // though it had never been tried.
+      if (!reused || m_replySeen || TimedOut) throw;
+      Disconnect();
+      continue;
+    }
+    if (reused && !m_replySeen) {
+      Disconnect();
+      continue;
+    }
+    return;
+  }
+}
+
+void THttpClient::ReadBody() {
+  if (Pool) {
+    // The body ends where its framing says; the capture loops read it like a closing reply.
+    const TReplyFraming framing = m_framing.Framing(CurrentCmd == CmdHead);
+    SwapStream(std::make_unique<TBodyStream>(SwapStream(nullptr), framing));
+  }
+  if (InputFileMode) {
+    CaptureFile(Body);
+  } else if (TBodySink* sink = IsSuccessReply(m_statusLineSeen, ReplyCode) && OnBodySink
+                                   ? OnBodySink(*this)
+                                   : nullptr) {
+    CaptureSink(*sink);
+  } else {
+    ReserveBody();
+    CaptureString(Body, BodyLimit);
+    // The last block may reach past the limit; what is kept ends at it.
+    if (BodyLimit >= 0 && Body.size() > static_cast<std::size_t>(BodyLimit)) {
+      Body.resize(static_cast<std::size_t>(BodyLimit));
+    }
+  }
+}
+
+void THttpClient::EndConnection() {
+  auto* body = Pool ? dynamic_cast<TBodyStream*>(Stream()) : nullptr;
+  if (!body || !body->Reusable()) {
+    Disconnect();
+    return;
+  }
+  std::unique_ptr<TByteStream> connection = body->Release();
+  // A stream fetched ahead is kept as the connection under it once its held bytes are read.
+  if (auto* ahead = dynamic_cast<TAheadStream*>(connection.get())) {
+    connection = ahead->ReleaseLive();
+  }
+  ReleaseStream();
+  if (connection) Pool->Put(ConnectionKey(), std::move(connection));
+}
+
 void THttpClient::RunCommand() {
   for (int redirects = 0;; ++redirects) {
     ParseURL();
@@ -294,24 +381,11 @@ void THttpClient::RunCommand() {
 
     bool follow = false;
     try {
-      Connect();
-      SendRequest();
-      ReplyCode = 0;
-      ReadReplyHeader();
-      if (InputFileMode) {
-        CaptureFile(Body);
-      } else if (TBodySink* sink = IsSuccessReply(m_statusLineSeen, ReplyCode) && OnBodySink
-                                       ? OnBodySink(*this)
-                                       : nullptr) {
-        CaptureSink(*sink);
-      } else {
-        ReserveBody();
-        CaptureString(Body, BodyLimit);
-        // The last block may reach past the limit; what is kept ends at it.
-        if (BodyLimit >= 0 && Body.size() > static_cast<std::size_t>(BodyLimit)) {
-          Body.resize(static_cast<std::size_t>(BodyLimit));
-        }
-      }
+      SendAndReadHeader();
+      ReadBody();
+      // A kept connection is free once its reply has been read: the handlers' own Disconnect
+      // (which a connection per exchange would get) must not close it.
+      if (Pool) EndConnection();
       if (IsSuccessReply(m_statusLineSeen, ReplyCode)) {
         if (OnSuccess) OnSuccess(CurrentCmd);
         ReportStatus(2, "Transaction Completed");
@@ -325,6 +399,7 @@ void THttpClient::RunCommand() {
         OnFailure(CurrentCmd);
       }
     } catch (...) {
+      m_pendingStream.reset();
       Disconnect();
       throw;
     }
@@ -422,7 +497,16 @@ std::string THttpClient::ResolveLocation(const std::string& location) const {
   return origin + dir + location;
 }
 
+std::string THttpClient::ConnectionKey() const {
+  const std::string via = Proxy + ":" + std::to_string(ProxyPort);
+  if (!Proxy.empty() && !m_secure) return "http via " + via;
+  return std::string(m_secure ? "https " : "http ") + Host + ":" + std::to_string(Port) + " via " +
+         via;
+}
+
 std::unique_ptr<TByteStream> THttpClient::NewStream() {
+  if (m_pendingStream) return std::move(m_pendingStream);
+  if (Pool) return NewConnection();
   if (OnReadyStream) {
     if (std::unique_ptr<TByteStream> ready = OnReadyStream(*this)) return ready;
   }
@@ -443,7 +527,7 @@ void THttpClient::BuildRequestHeaders() {
   const bool proxyForm = !Proxy.empty() && !m_secure;
   if (CurrentCmd != CmdCustom) {
     RequestHeaders.Add(MethodText(CurrentCmd) + (proxyForm ? RequestURL : RequestPath) +
-                       " HTTP/1.0");
+                       (Pool ? " HTTP/1.1" : " HTTP/1.0"));
   }
   if (proxyForm) {
     RequestHeaders.Add("Proxy-Connection: Keep-Alive");
@@ -534,11 +618,14 @@ void THttpClient::ReadReplyHeader() {
   std::string line = ReadLn();
   m_statusLineSeen = !line.empty();
   if (!line.empty()) ReplyCode = StatusCode(line);
+  m_replySeen = !line.empty();
+  m_framing.StatusLine(line);
   store(line);
   for (;;) {
     line = ReadLn();
     store(line);
     if (line.empty() || line == "\n" || line == "\r\n") break;
+    m_framing.HeaderLine(line);
     std::string word = Upper(Word(line, 0));
     if (word == "SET-COOKIE:") {
       ReceivedCookie = FieldValue(line, 12);

@@ -1,14 +1,19 @@
-// THttpClient: the HTTP/1.0 client. Each command runs complete exchanges, one connection each:
-// split the URL, build the request block, let the owner edit it (OnAboutToSend), connect, send,
-// read the reply header, read the body until the server closes, report OnSuccess or OnFailure,
-// disconnect, and follow redirects. Transport errors leave the command as exceptions.
+// THttpClient: the HTTP client. Each command runs complete exchanges: split the URL, build the
+// request block, let the owner edit it (OnAboutToSend), connect, send, read the reply header,
+// read the body, report OnSuccess or OnFailure, disconnect, and follow redirects. Transport errors
+// leave the command as exceptions. Without a Pool every exchange is HTTP/1.0 on a connection of
+// its own, read until the server closes; with one, requests are HTTP/1.1, bodies end where their
+// length or chunked coding says, and a connection that may carry another exchange goes back to
+// the pool for the next request to the same server (or proxy).
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <string>
 
+#include "net/ConnectionPool.h"
 #include "net/ExStringList.h"
+#include "net/ReplyFraming.h"
 #include "net/SockClient.h"
 
 namespace toravin {
@@ -78,6 +83,9 @@ class THttpClient : public TSockClient {
   // A body held in Body ends after this many bytes (-1: no bound); reading stops at the first
   // block that reaches it, and the rest is not read.
   std::int64_t BodyLimit = -1;
+  // Connections kept open between exchanges (shared with the transfers fetched ahead); null: one
+  // connection per exchange, HTTP/1.0.
+  std::shared_ptr<TConnectionPool> Pool;
 
   // Public state.
   TExStringList RequestHeaders;
@@ -132,12 +140,26 @@ class THttpClient : public TSockClient {
   // through a proxy a CONNECT tunnel instead of the proxy's request form.
   bool Secure() const { return m_secure; }
 
+  // What a kept connection for the current request leads to: the server's scheme, host and port,
+  // or, for plain HTTP through a proxy, the proxy alone.
+  std::string ConnectionKey() const;
+
  protected:
   std::unique_ptr<TByteStream> NewStream() override;
 
  private:
   void Run(CmdType cmd, const std::string& url);
   void ReserveBody();
+  // Connects for the current exchange: a ready stream, else a kept connection (unless `fresh`),
+  // else a new one. True when the connection already carried an exchange.
+  bool OpenConnection(bool fresh);
+  void SendAndReadHeader();
+  void ReadBody();
+  // Ends the exchange's connection: back to the pool when its reply allows, else closed.
+  void EndConnection();
+  std::unique_ptr<TByteStream> m_pendingStream;  // the ready stream Connect is to go on with
+  TFramingReader m_framing;
+  bool m_replySeen = false;     // a byte of the current reply has arrived
   bool m_locationSeen = false;  // the current reply carried a Location header
   bool m_inCommand = false;     // a command is running (its handlers run nested inside it)
   std::string m_cookieRedirectHost;

@@ -238,6 +238,37 @@ std::unique_ptr<TByteStream> TSockClient::NewStream() {
   return std::make_unique<TTcpStream>();
 }
 
+void TSockClient::AdoptStream(std::unique_ptr<TByteStream> stream) {
+  ReportStatus(8, "Connecting");
+  Canceled = false;
+  LastFailureText.clear();
+  if (Connected) throw ESockError("Already connected");
+  m_stream = std::move(stream);
+  m_disconnectOwed = true;
+  Connected = true;
+  try {
+    if (OnConnect) OnConnect(*this);
+  } catch (...) {
+    // As for a new connection: a notification handler's exception ends nothing.
+  }
+}
+
+std::unique_ptr<TByteStream> TSockClient::SwapStream(std::unique_ptr<TByteStream> stream) {
+  std::swap(stream, m_stream);
+  return stream;
+}
+
+std::unique_ptr<TByteStream> TSockClient::ReleaseStream() {
+  ReportStatus(8, "Disconnecting");
+  Connected = false;
+  std::unique_ptr<TByteStream> stream = std::move(m_stream);
+  if (stream || m_disconnectOwed) {
+    m_disconnectOwed = false;
+    if (!m_destroying && OnDisconnect) OnDisconnect(*this);
+  }
+  return stream;
+}
+
 void TSockClient::Disconnect() {
   ReportStatus(8, "Disconnecting");
   RequestCloseSocket();

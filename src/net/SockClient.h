@@ -129,6 +129,12 @@ class TSockClient {
   // The stream for the next connection: StreamFactory's, or plain TCP.
   virtual std::unique_ptr<TByteStream> NewStream();
   TByteStream* Stream() const { return m_stream.get(); }
+  // Goes on with a connection that is open already, as Connect would have left it (OnConnect).
+  void AdoptStream(std::unique_ptr<TByteStream> stream);
+  // Puts `stream` in the place of the current one, without any event, and returns the old one.
+  std::unique_ptr<TByteStream> SwapStream(std::unique_ptr<TByteStream> stream);
+  // Ends as Disconnect does (OnDisconnect), but hands the connection out instead of closing it.
+  std::unique_ptr<TByteStream> ReleaseStream();
 
  private:
   void InitializeSocket();

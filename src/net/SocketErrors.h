@@ -9,6 +9,8 @@ namespace toravin {
 
 // Codes the client tests for by value.
 inline constexpr int kWsaWouldBlock = 10035;
+inline constexpr int kWsaConnAborted = 10053;
+inline constexpr int kWsaConnReset = 10054;
 inline constexpr int kWsaNotConnected = 10057;
 inline constexpr int kWsaTimedOut = 10060;
 inline constexpr int kWsaConnRefused = 10061;

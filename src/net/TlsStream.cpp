@@ -22,7 +22,6 @@ namespace toravin {
 namespace {
 
 // A TLS record that fails its checks ends the connection as "Software caused connection abort".
-constexpr int kWsaConnAborted = 10053;
 
 int BioRead(BIO* bio, char* buffer, std::size_t size, std::size_t* done) {
   auto* link = static_cast<TTlsStream::Link*>(BIO_get_data(bio));

@@ -44,13 +44,16 @@ const std::array kControls{
                 nullptr},
     ControlSpec{"SvgFileEdit", K::LineEdit, "KindGroupBox", 112, 120, 121, 20, "*.svg", "", 0, 3,
                 nullptr},
-    ControlSpec{"Panel1", K::Panel, nullptr, 0, 293, 401, 41, "", "", 0, 3},
+    ControlSpec{"ConnectionCheckBox", K::CheckBox, nullptr, 16, 292, 369, 17,
+                "接続を使い回す（HTTP/1.1・HTTP/2）",
+                "同じサーバーからの次のファイルにも同じ接続を使う", 0, 3},
+    ControlSpec{"Panel1", K::Panel, nullptr, 0, 317, 401, 41, "", "", 0, 4},
     ControlSpec{"YesBitBtn", K::PushButton, "Panel1", 104, 8, 75, 25, "はい", "", 0, 0},
     ControlSpec{"NoBitBtn", K::PushButton, "Panel1", 224, 8, 75, 25, "いいえ", "", 0, 1},
 };
 
 constexpr int kClientWidth = 401;
-constexpr int kClientHeight = 334;
+constexpr int kClientHeight = 358;
 
 struct Kind {
   const char* box;
@@ -110,6 +113,8 @@ void TExtraSettingForm::bind() {
     connect(m_controls->get<QLineEdit>(k.edit), &QLineEdit::textEdited, this,
             [this, k](const QString& text) { (m_model.*k.editControl).Text = ToSjis(text); });
   }
+  connect(m_controls->get<QCheckBox>("ConnectionCheckBox"), &QCheckBox::toggled, this,
+          [this](bool checked) { m_model.ConnectionCheckBox.Checked = checked; });
   for (const char* name : {"PatternsRadio", "HtmlRadio"}) {
     const bool html = std::string_view(name) == "HtmlRadio";
     connect(m_controls->get<QRadioButton>(name), &QRadioButton::toggled, this,
@@ -137,6 +142,7 @@ void TExtraSettingForm::syncFromModel() {
   }
   m_controls->get<QRadioButton>("PatternsRadio")->setChecked(m_model.PatternsRadio.Checked);
   m_controls->get<QRadioButton>("HtmlRadio")->setChecked(m_model.HtmlRadio.Checked);
+  m_controls->get<QCheckBox>("ConnectionCheckBox")->setChecked(m_model.ConnectionCheckBox.Checked);
   m_controls->widget("ParallelEdit")->update();
 }
 

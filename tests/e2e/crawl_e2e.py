@@ -42,12 +42,26 @@ def main():
                     "ZipName": "*.zip", "HtmlName": "*.html", "UseTar": True, "Retry": True,
                     "RetryCount": "5",
                     "TargetURL": f"http://127.0.0.1:{nginx.port}/{index}"}
-            for label, extra in [("direct", {}),
-                                 ("proxy", {"ProxyUse": True, "ProxyAddress": "127.0.0.1",
-                                            "ProxyPort": str(proxy.port)})]:
-                save = os.path.join(work, "save-" + label)
+            via_proxy = {"ProxyUse": True, "ProxyAddress": "127.0.0.1",
+                         "ProxyPort": str(proxy.port)}
+            keep = ("--connection", "keep")
+            for label, extra, flags in [("direct", {}, ()), ("proxy", via_proxy, ()),
+                                        ("direct, kept connections", {}, keep),
+                                        ("proxy, kept connections", via_proxy, keep)]:
+                save = os.path.join(work, "save-" + label.replace(", ", "-").replace(" ", "-"))
                 os.mkdir(save)
-                run = crawl(args.headless, work, {**base, **extra, "TargetDir": save})
+                before = nginx.requests().count("\n")
+                run = crawl(args.headless, work, {**base, **extra, "TargetDir": save}, flags)
+                lines = nginx.requests().splitlines()[before:]
+                connections = len({line.rsplit(" ", 1)[-1] for line in lines})
+                if label == "direct":
+                    check(f"{label}: a connection per request", connections == len(lines),
+                          f"{connections} connections for {len(lines)} requests")
+                elif label == "direct, kept connections":
+                    # At most 8 to one server, and far fewer than the requests.
+                    check(f"{label}: connections kept open", 1 <= connections <= 8 and
+                          len(lines) > 10 and connections * 2 < len(lines),
+                          f"{connections} connections for {len(lines)} requests")
                 check(f"{label}: exit status 0", run.returncode == 0,
                       f"(status {run.returncode})\n{run.stdout[-3000:]}\n{run.stderr[-2000:]}")
                 check(f"{label}: completion box",
@@ -137,6 +151,10 @@ def main():
                 nginx8.stop()
             usage = subprocess.run([args.headless, "--bogus"], capture_output=True)
             check("usage error exits 2", usage.returncode == 2)
+            usage = subprocess.run([args.headless, "--ini", ini, "--connection", "always"],
+                                   capture_output=True, text=True)
+            check("unknown --connection value is a usage error", usage.returncode == 2 and
+                  "--connection keep|close" in usage.stderr, usage.stderr)
         finally:
             proxy.stop()
             nginx.stop()

@@ -126,7 +126,7 @@ pid {d}/nginx.pid;
 error_log {d}/error.log;
 events {{ worker_connections 256; }}
 http {{
-  log_format t '$request_uri $status $sent_http_content_encoding';
+  log_format t '$request_uri $status $sent_http_content_encoding c$connection';
   access_log {d}/access.log t;
   client_body_temp_path {d}/tmp/body; proxy_temp_path {d}/tmp/proxy;
   fastcgi_temp_path {d}/tmp/fastcgi; uwsgi_temp_path {d}/tmp/uwsgi; scgi_temp_path {d}/tmp/scgi;

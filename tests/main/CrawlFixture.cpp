@@ -8,12 +8,51 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <string_view>
 
 #include "platform/Cp932.h"
 #include "platform/FileSystem.h"
 #include "platform/MessagePump.h"
 
 namespace toravin::test {
+
+namespace {
+
+// A reply sent at once and whole, with the length it announces, as the same reply of an HTTP/1.1
+// server that keeps the connection open; any other script stays as it is.
+ScriptedReply KeptOpen(ScriptedReply reply) {
+  if (reply.steps.size() != 1 || reply.steps[0].kind != ScriptedReply::Step::Kind::Send) {
+    return reply;
+  }
+  std::string& bytes = reply.steps[0].bytes;
+  const std::size_t end = bytes.find("\r\n\r\n");
+  const std::size_t cl = bytes.find("\r\nContent-Length: ");
+  if (!bytes.starts_with("HTTP/1.0 ") || end == std::string::npos || cl == std::string::npos ||
+      cl > end) {
+    return reply;
+  }
+  const std::size_t announced = std::stoul(bytes.substr(cl + 18));
+  if (announced != bytes.size() - end - 4) return reply;
+  bytes[7] = '1';
+  reply.keepOpen = true;
+  return reply;
+}
+
+// The request as a connection-per-file run sends it: the version differs, and the close asked
+// for by the line the run adds before User-Agent.
+std::string AsHttp10(std::string request) {
+  const std::size_t eol = request.find("\r\n");
+  if (eol != std::string::npos && eol >= 9 && request.compare(eol - 9, 9, " HTTP/1.1") == 0) {
+    request[eol - 1] = '0';
+    const std::size_t agent = request.find("\r\nUser-Agent: ");
+    if (agent != std::string::npos && request.find("\r\nConnection: ") == std::string::npos) {
+      request.insert(agent, "\r\nConnection: close");
+    }
+  }
+  return request;
+}
+
+}  // namespace
 
 void CrawlFixture::SetUp() {
   char cwd[4096];
@@ -22,14 +61,24 @@ void CrawlFixture::SetUp() {
   saveDir = tmp.File("save");
   ASSERT_EQ(mkdir(saveDir.c_str(), 0777), 0);
   iniFile = tmp.File("ToraVin.ini");
+  if (keep) parallel = 4;
   if (const char* n = std::getenv("TORAVIN_CRAWL_PARALLEL")) parallel = std::atoi(n);
-  server.SetRouter([this](const std::string& request) { return Route(request); });
+  server.SetRouter([this](const std::string& request) {
+    return keep ? KeptOpen(Route(request)) : Route(request);
+  });
   Restart();
+}
+
+bool CrawlFixture::KeepFromEnvironment() {
+  const char* c = std::getenv("TORAVIN_CRAWL_CONNECTION");
+  return c && std::string_view(c) == "keep";
 }
 
 void CrawlFixture::TearDown() {
   SetMessagePump(nullptr);
   mf.reset();
+  // The router reads the site and the counts below: no server thread may run it past this point.
+  server.Stop();
   if (chdir(m_oldCwd.c_str()) != 0) ADD_FAILURE() << "cannot go back to " << m_oldCwd;
 }
 
@@ -45,6 +94,11 @@ void CrawlFixture::Restart() {
   mf = std::make_unique<TMainForm>(*form, dialogs, options);
   mf->FormCreate();
   mf->SetParallelTransfers(parallel);
+  if (keep || mf->RunOptions().Connection != ConnectionUse::Close) {
+    TRunOptions o = mf->RunOptions();
+    o.Connection = keep ? ConnectionUse::Keep : ConnectionUse::Close;
+    mf->SetRunOptions(o);
+  }
   form->DirectoryEdit.Text = saveDir;
 }
 
@@ -55,7 +109,7 @@ ScriptedReply CrawlFixture::Route(const std::string& request) {
   {
     std::lock_guard lock(m_mutex);
     hit = ++m_hits[path];
-    m_requests[path].push_back(request);
+    m_requests[path].push_back(keep ? AsHttp10(request) : request);
     auto it = m_site.find(path);
     if (it != m_site.end()) make = it->second;
   }

@@ -51,12 +51,18 @@ class CrawlFixture : public ::testing::Test {
   // Transfers at once for the run: TORAVIN_CRAWL_PARALLEL, else 1 (one file after the other). The
   // crawl suite runs at 1 and at 4 and must see the same outcome.
   int parallel = 1;
+  // Connections kept open (TORAVIN_CRAWL_CONNECTION=keep, with four transfers at once unless
+  // TORAVIN_CRAWL_PARALLEL says otherwise): the site then answers every whole reply as HTTP/1.1
+  // on a connection kept open, and the crawl suite must see the same outcome and the same
+  // requests but for their version.
+  bool keep = KeepFromEnvironment();
+  static bool KeepFromEnvironment();
 
   TempDir tmp;
   Timings timings = Timings::NoPauses();  // taken by Restart
   std::string saveDir;
   std::string iniFile;
-  LoopbackHttpServer server;
+  LoopbackHttpServer server{keep};
   std::unique_ptr<TFormModel> form;
   RecordingDialogs dialogs;
   std::unique_ptr<TMainForm> mf;

@@ -344,7 +344,9 @@ TEST_F(CrawlRun, FailedPageTransferDoesNotReparseThePreviousBody) {
   File("/a.jpg", "A", "image/jpeg");
   form->AddressEdit.Text = Url("/index.html");
   Download();
-  EXPECT_EQ(Hits("/p.html"), 1);
+  // On a kept connection, a close before any byte of the reply is taken for the close of an idle
+  // connection: the request goes once more, on a new connection, and meets the same close.
+  EXPECT_EQ(Hits("/p.html"), keep ? 2 : 1);
   EXPECT_EQ(Hits("/a.jpg"), 1);
   EXPECT_EQ(SavedFiles(), Strings{"a.jpg"});
 }

@@ -36,7 +36,7 @@ class FetchAhead : public CrawlFixture {
   Outcome Run(int n, const std::string& start) {
     parallel = n;
     Restart();
-    saveDir = tmp.File("save" + std::to_string(n));
+    saveDir = tmp.File((keep ? "keep" : "save") + std::to_string(n));
     ForceDirectories(saveDir);
     form->DirectoryEdit.Text = saveDir;
     form->AddressEdit.Text = Url(start);
@@ -116,6 +116,57 @@ TEST_F(FetchAhead, FourAtOnceGivesTheSameOutcomeAndRequestsAsOneAtATime) {
   EXPECT_EQ(Hits("/skip.png"), 0);  // the file-name test drops it: never fetched ahead
   EXPECT_EQ(one.files.at("b.jpg"), std::string(200000, 'b'));
   EXPECT_EQ(one.boxes, Strings{"ダウンロード完了"});
+}
+
+// Connections kept open: the same files, texts, boxes, list and settings as one connection per
+// file, the same requests but for their version, and far fewer connections.
+TEST_F(FetchAhead, KeptConnectionsGiveTheSameOutcomeAndRequestsWithFewerConnections) {
+  MixedSite();
+  const char* paths[] = {"/index.html", "/a.jpg",      "/b.jpg",     "/busy.gif",
+                         "/cut.jpg",    "/real/m.jpg", "/sub/d.jpg", "/c.zip"};
+  server.SetConcurrent(true);
+  for (int n : {1, 4}) {
+    SCOPED_TRACE(n);
+    keep = false;
+    std::map<std::string, std::size_t> earlier;
+    for (const char* p : paths) earlier[p] = RequestsFor(p).size();
+    const Outcome closed = Run(n, "/index.html");
+    std::map<std::string, Strings> requestsClosed;
+    for (const char* p : paths) {
+      const Strings all = RequestsFor(p);
+      requestsClosed[p] = Strings(all.begin() + static_cast<long>(earlier[p]), all.end());
+    }
+    const int connectionsBefore = server.Connections();
+    const std::size_t requestsBefore = server.Requests().size();
+    keep = true;
+    const Outcome kept = Run(n, "/index.html");
+    EXPECT_EQ(kept.files, closed.files);
+    EXPECT_EQ(kept.statuses, closed.statuses);
+    EXPECT_EQ(kept.boxes, closed.boxes);
+    EXPECT_EQ(kept.pending, closed.pending);
+    EXPECT_EQ(kept.settings, closed.settings);
+    for (const auto& [path, before] : requestsClosed) {
+      Strings all = RequestsFor(path);
+      ASSERT_EQ(all.size(), earlier[path] + 2 * before.size()) << path;
+      EXPECT_EQ(Strings(all.end() - static_cast<long>(before.size()), all.end()), before) << path;
+    }
+    const Strings wire = server.Requests();
+    const int requestsKept = static_cast<int>(wire.size() - requestsBefore);
+    const int connectionsKept = server.Connections() - connectionsBefore;
+    for (std::size_t i = requestsBefore; i < wire.size(); ++i) {
+      EXPECT_NE(wire[i].find(" HTTP/1.1\r\n"), std::string::npos) << wire[i];
+    }
+    // The cut reply is an HTTP/1.0 one, which ends its connection; every other reply leaves its
+    // connection to a next request.
+    EXPECT_LT(connectionsKept, requestsKept) << connectionsKept << " of " << requestsKept;
+    std::map<int, int> perConnection;
+    const std::vector<int> on = server.RequestConnections();
+    for (std::size_t i = requestsBefore; i < on.size(); ++i) ++perConnection[on[i]];
+    int most = 0;
+    for (const auto& [c, k] : perConnection) most = std::max(most, k);
+    EXPECT_GE(most, 3);
+    EXPECT_EQ(kept.boxes, Strings{"ダウンロード完了"});
+  }
 }
 
 // While the run saves the first file, the next entries have been asked for.
@@ -267,6 +318,28 @@ TEST(FetchAheadBound, RepliesHeldAheadStayWithinTheBound) {
   // A request that is not the one fetched ahead does not take it over.
   EXPECT_EQ(ahead.Take("http://h/b", TAheadTransfer::Identity(client)), nullptr);
   EXPECT_EQ(ahead.Count(), 0);
+}
+
+TEST(RunOptionsFile, ConnectionIsKeepOnlyWhenTheFileSaysSo) {
+  struct Case {
+    const char* text;
+    ConnectionUse use;
+  };
+  const Case cases[] = {
+      {"", ConnectionUse::Close},
+      {"Connection=keep\r\n", ConnectionUse::Keep},
+      {"Connection = keep \r\n", ConnectionUse::Keep},
+      {"Connection=close\r\n", ConnectionUse::Close},
+      {"Connection=Keep\r\n", ConnectionUse::Close},
+      {"Connection=yes\r\n", ConnectionUse::Close},
+      {"Connection\r\n", ConnectionUse::Close},
+  };
+  for (const Case& c : cases) EXPECT_EQ(TRunOptions::Parse(c.text).Connection, c.use) << c.text;
+  TRunOptions o;
+  EXPECT_EQ(o.Text().find("Connection"), std::string::npos);
+  o.Connection = ConnectionUse::Keep;
+  EXPECT_TRUE(o.Text().ends_with("\r\nConnection=keep\r\n"));
+  EXPECT_EQ(TRunOptions::Parse(o.Text()), o);
 }
 
 TEST(RunOptionsFile, CountIsReadWithinItsRangeElseTheDefault) {

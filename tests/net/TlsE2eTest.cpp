@@ -19,6 +19,7 @@
 
 #include "net/HttpClient.h"
 #include "net/SecureFailure.h"
+#include "net/TcpStream.h"
 #include "platform/MessagePump.h"
 #include "support/ShellCommand.h"
 #include "support/TempDir.h"
@@ -189,6 +190,40 @@ TEST_F(TlsE2e, FilesArriveThroughTinyproxyTunnel) {
   // A certificate is checked through the tunnel too.
   EXPECT_THROW(http.Get(Url(s_untrusted, "/small.jpg")), ESockError);
   EXPECT_EQ(http.LastFailureText, SecureFailureText(kTlsUntrusted, "127.0.0.1"));
+}
+
+// Kept connections over TLS: nginx keeps HTTP/1.1 connections open, so a run of files costs one
+// connection and one handshake, directly and through one CONNECT tunnel of tinyproxy's.
+TEST_F(TlsE2e, KeptConnectionsCarryEveryFileOnOneHandshake) {
+  struct Case {
+    const char* name;
+    bool proxy;
+  };
+  for (const Case& c : {Case{"direct", false}, Case{"tunnel", true}}) {
+    if (c.proxy && s_proxyPort.empty()) continue;
+    THttpClient http;
+    http.TimeOut = 10000;
+    http.Pool = std::make_shared<TConnectionPool>();
+    int made = 0;
+    http.StreamFactory = [&made] {
+      ++made;
+      return std::make_unique<TTcpStream>();
+    };
+    if (c.proxy) {
+      http.Proxy = "127.0.0.1";
+      http.ProxyPort = std::stoi(s_proxyPort);
+    }
+    std::string sent;
+    http.OnAboutToSend = [&](THttpClient& h) { sent = h.RequestHeaders.Lines().at(0); };
+    for (const char* name : {"index.htm", "small.jpg", "big.zip", "empty.gif", "small.jpg"}) {
+      http.Get(Url(s_good, std::string("/") + name));
+      EXPECT_EQ(http.ReplyCode, 200) << c.name << name;
+      EXPECT_EQ(http.Body, Site(name)) << c.name << name;
+      EXPECT_EQ(sent, std::string("GET /") + name + " HTTP/1.1") << c.name;
+    }
+    EXPECT_EQ(made, 1) << c.name;
+    EXPECT_EQ(http.Pool->Idle(), 1u) << c.name;
+  }
 }
 
 TEST_F(TlsE2e, RedirectsCrossBetweenHttpAndHttps) {

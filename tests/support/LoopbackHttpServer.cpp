@@ -21,6 +21,18 @@ ScriptedReply ScriptedReply::Http(int status, const std::string& body,
   return Text(std::move(text));
 }
 
+ScriptedReply ScriptedReply::Http11(int status, const std::string& body,
+                                    const std::string& extraHeaders) {
+  std::string text = "HTTP/1.1 " + std::to_string(status) + " Status\r\n" + extraHeaders +
+                     "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+  return Text(std::move(text)).KeepOpen();
+}
+
+ScriptedReply& ScriptedReply::KeepOpen() {
+  keepOpen = true;
+  return *this;
+}
+
 ScriptedReply& ScriptedReply::Send(std::string bytes) {
   steps.push_back({Step::Kind::Send, std::move(bytes), 0});
   return *this;
@@ -41,7 +53,7 @@ ScriptedReply& ScriptedReply::DontRead() {
   return *this;
 }
 
-LoopbackHttpServer::LoopbackHttpServer() {
+LoopbackHttpServer::LoopbackHttpServer(bool concurrent) : m_concurrent(concurrent) {
   if (::pipe(m_stopPipe) != 0) throw std::runtime_error("pipe failed");
   m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   int one = 1;
@@ -59,10 +71,17 @@ LoopbackHttpServer::LoopbackHttpServer() {
   m_thread = std::thread([this] { Serve(); });
 }
 
-LoopbackHttpServer::~LoopbackHttpServer() {
+void LoopbackHttpServer::Stop() {
+  if (m_stopped) return;
+  m_stopped = true;
   char c = 'x';
   [[maybe_unused]] ssize_t w = ::write(m_stopPipe[1], &c, 1);
   m_thread.join();
+  for (std::thread& t : m_workers) t.join();
+}
+
+LoopbackHttpServer::~LoopbackHttpServer() {
+  Stop();
   ::close(m_listen);
   ::close(m_stopPipe[0]);
   ::close(m_stopPipe[1]);
@@ -71,6 +90,8 @@ LoopbackHttpServer::~LoopbackHttpServer() {
 std::string LoopbackHttpServer::Url(const std::string& path) const {
   return "http://127.0.0.1:" + std::to_string(m_port) + path;
 }
+
+void LoopbackHttpServer::SetConcurrent(bool concurrent) { m_concurrent = concurrent; }
 
 void LoopbackHttpServer::SetRouter(Router router) {
   std::lock_guard lock(m_mutex);
@@ -102,9 +123,14 @@ std::vector<std::string> LoopbackHttpServer::Requests() const {
   return m_requests;
 }
 
+std::vector<int> LoopbackHttpServer::RequestConnections() const {
+  std::lock_guard lock(m_mutex);
+  return m_requestConnections;
+}
+
 int LoopbackHttpServer::Connections() const {
   std::lock_guard lock(m_mutex);
-  return static_cast<int>(m_requests.size());
+  return m_connections;
 }
 
 bool LoopbackHttpServer::WaitStop(int ms) {
@@ -123,8 +149,31 @@ void LoopbackHttpServer::Serve() {
     if (!(p[1].revents & POLLIN)) continue;
     int fd = ::accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
     if (fd < 0) continue;
+    int connection;
+    {
+      std::lock_guard lock(m_mutex);
+      connection = m_connections++;
+    }
+    if (m_concurrent) {
+      m_workers.emplace_back([this, fd, connection] { ServeConnection(fd, connection); });
+    } else {
+      ServeConnection(fd, connection);
+    }
+  }
+}
+
+void LoopbackHttpServer::ServeConnection(int fd, int connection) {
+  for (bool first = true;; first = false) {
+    if (!first) {
+      // Kept open: wait for the next request, or for the client's close.
+      pollfd p[2] = {{m_stopPipe[0], POLLIN, 0}, {fd, POLLIN, 0}};
+      if (::poll(p, 2, -1) <= 0 || p[0].revents) break;
+      char c;
+      if (::recv(fd, &c, 1, MSG_PEEK) <= 0) break;
+    }
     ScriptedReply reply;
     Router router;
+    std::size_t index;
     {
       std::lock_guard lock(m_mutex);
       router = m_router;
@@ -133,23 +182,20 @@ void LoopbackHttpServer::Serve() {
         m_replies.pop_front();
       }
       m_requests.emplace_back();
+      m_requestConnections.push_back(connection);
+      index = m_requests.size() - 1;
     }
     if (router) {
       // The request decides the reply; it has been read already.
-      reply = router(ReadRequest(fd));
+      reply = router(ReadRequest(fd, index));
       reply.readRequest = false;
     }
-    Handle(fd, reply);
-    ::close(fd);
+    if (!Handle(fd, reply, index) || !reply.keepOpen) break;
   }
+  ::close(fd);
 }
 
-std::string LoopbackHttpServer::ReadRequest(int fd) {
-  std::size_t index;
-  {
-    std::lock_guard lock(m_mutex);
-    index = m_requests.size() - 1;
-  }
+std::string LoopbackHttpServer::ReadRequest(int fd, std::size_t index) {
   std::string request;
   std::size_t need = std::string::npos;
   char buf[65536];
@@ -172,27 +218,28 @@ std::string LoopbackHttpServer::ReadRequest(int fd) {
   return request;
 }
 
-void LoopbackHttpServer::Handle(int fd, const ScriptedReply& reply) {
-  if (reply.readRequest) ReadRequest(fd);
+bool LoopbackHttpServer::Handle(int fd, const ScriptedReply& reply, std::size_t index) {
+  if (reply.readRequest) ReadRequest(fd, index);
   for (const ScriptedReply::Step& step : reply.steps) {
     switch (step.kind) {
       case ScriptedReply::Step::Kind::Send: {
         std::size_t done = 0;
         while (done < step.bytes.size()) {
           ssize_t n = ::send(fd, step.bytes.data() + done, step.bytes.size() - done, MSG_NOSIGNAL);
-          if (n <= 0) return;
+          if (n <= 0) return false;
           done += static_cast<std::size_t>(n);
         }
         break;
       }
       case ScriptedReply::Step::Kind::Delay:
-        if (WaitStop(step.ms)) return;
+        if (WaitStop(step.ms)) return false;
         break;
       case ScriptedReply::Step::Kind::Silence:
         WaitStop(-1);
-        return;
+        return false;
     }
   }
+  return true;
 }
 
 std::uint16_t ClosedLoopbackPort() {

@@ -426,12 +426,14 @@ TEST_F(UiWithForm, ExtraSettingFormLayoutKeyboardAndConfirm) {
           {"HtmlRadio", 16, 42, 337, 17, "HTMLとして読む", "srcset、data-src、picture なども読む"},
           {"PngCheckBox", 16, 26, 81, 17, "Png File", ""},
           {"SvgFileEdit", 112, 120, 121, 20, nullptr, ""},
+          {"ConnectionCheckBox", 16, 292, 369, 17, "接続を使い回す（HTTP/1.1・HTTP/2）",
+           "同じサーバーからの次のファイルにも同じ接続を使う"},
           {"YesBitBtn", 104, 8, 75, 25, "はい", ""},
       });
   EXPECT_EQ(Names(dialog.tabOrder()),
             (Strings{"ParallelEdit", "PatternsRadio", "HtmlRadio", "PngFileEdit", "WebpFileEdit",
                      "AvifFileEdit", "SvgFileEdit", "PngCheckBox", "WebpCheckBox", "AvifCheckBox",
-                     "SvgCheckBox", "YesBitBtn", "NoBitBtn"}));
+                     "SvgCheckBox", "ConnectionCheckBox", "YesBitBtn", "NoBitBtn"}));
   for (QWidget* w : dialog.tabOrder()) {
     EXPECT_FALSE(w->accessibleName().isEmpty()) << w->objectName().toStdString();
   }
@@ -448,8 +450,14 @@ TEST_F(UiWithForm, ExtraSettingFormLayoutKeyboardAndConfirm) {
   QTest::keyClick(html, Qt::Key_Space);
   EXPECT_TRUE(model.HtmlRadio.Checked);
   EXPECT_FALSE(model.PatternsRadio.Checked);
+  auto* keep = dialog.controls().get<QCheckBox>("ConnectionCheckBox");
+  EXPECT_FALSE(keep->isChecked());
+  keep->setFocus();
+  QTest::keyClick(keep, Qt::Key_Space);
+  EXPECT_TRUE(model.ConnectionCheckBox.Checked);
   QTest::keyClick(pngMask, Qt::Key_Return);  // passed on to the default button
   EXPECT_EQ(dialog.result(), QDialog::Accepted);
+  EXPECT_EQ(mf->RunOptions().Connection, ConnectionUse::Keep);
   EXPECT_TRUE(mf->RunOptions().Png.DownLoad);
   EXPECT_EQ(mf->RunOptions().Reader, LinkReader::Html);
 

@@ -356,6 +356,33 @@ TEST_F(SettingForm, ExtraSettingsRoundTripThroughTheOptionsFile) {
   EXPECT_EQ(mf->RunOptions().Reader, LinkReader::Html);
 }
 
+// The connection check box: off by default, "Connection=keep" in the options file when ticked,
+// shown ticked after a restart, and the file as it was before once unticked again.
+TEST_F(SettingForm, KeptConnectionsRoundTripThroughTheOptionsFile) {
+  auto m = OpenExtra();
+  EXPECT_FALSE(m->ConnectionCheckBox.Checked);
+  m->ConnectionCheckBox.Checked = true;
+  m->YesBitBtnClick();
+  EXPECT_EQ(m->Result, ModalResult::mrOk);
+  EXPECT_EQ(mf->RunOptions().Connection, ConnectionUse::Keep);
+  Stop();
+  const std::string kept = ReadFileBytes(tmp.File("ToraVin.options"));
+  EXPECT_NE(kept.find("\r\nConnection=keep\r\n"), std::string::npos) << kept;
+  EXPECT_EQ(ReadFileBytes(tmp.File("ToraVin.ini")).find("Connection"), std::string::npos);
+  Start();
+  m = OpenExtra();
+  EXPECT_TRUE(m->ConnectionCheckBox.Checked);
+  m->ConnectionCheckBox.Checked = false;
+  m->NoBitBtnClick();  // cancel keeps it
+  EXPECT_EQ(mf->RunOptions().Connection, ConnectionUse::Keep);
+  m = OpenExtra();
+  m->ConnectionCheckBox.Checked = false;
+  m->YesBitBtnClick();
+  EXPECT_EQ(mf->RunOptions().Connection, ConnectionUse::Close);
+  Stop();
+  EXPECT_EQ(ReadFileBytes(tmp.File("ToraVin.options")).find("Connection"), std::string::npos);
+}
+
 // The settings dialog's button opens the options dialog through the view's hook.
 TEST_F(SettingForm, TheExtraButtonOpensTheOptionsDialog) {
   auto m = Open();

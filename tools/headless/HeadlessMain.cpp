@@ -28,7 +28,7 @@ constexpr int kExitUsage = 2;
 int Usage() {
   std::fputs(
       "usage: toravin-headless --ini FILE [--continue] [--no-pauses] [--answer yes|no]"
-      " [--parallel 1-8] [--reader html|patterns]\n",
+      " [--parallel 1-8] [--reader html|patterns] [--connection keep|close]\n",
       stderr);
   return kExitUsage;
 }
@@ -75,6 +75,7 @@ int main(int argc, char** argv) {
   bool resume = false, noPauses = false, yes = true;
   int parallel = 0;  // 0: as the options file says
   std::optional<LinkReader> reader;
+  std::optional<ConnectionUse> connection;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     if (a == "--ini" && i + 1 < argc) {
@@ -91,6 +92,10 @@ int main(int argc, char** argv) {
       std::string v = argv[++i];
       if (v != "html" && v != "patterns") return Usage();
       reader = v == "html" ? LinkReader::Html : LinkReader::Patterns;
+    } else if (a == "--connection" && i + 1 < argc) {
+      std::string v = argv[++i];
+      if (v != "keep" && v != "close") return Usage();
+      connection = v == "keep" ? ConnectionUse::Keep : ConnectionUse::Close;
     } else if (a == "--answer" && i + 1 < argc) {
       std::string v = argv[++i];
       if (v != "yes" && v != "no") return Usage();
@@ -121,11 +126,13 @@ int main(int argc, char** argv) {
     mainForm.AbortForExit();
   });
   mainForm.Guarded([&] { mainForm.FormCreate(); });
-  // The command line's count and reader hold for this run only; the options file keeps its own.
+  // The command line's count, reader and connection use hold for this run only; the options file
+  // keeps its own.
   const TRunOptions kept = mainForm.RunOptions();
   TRunOptions run = kept;
   if (parallel > 0) run.Parallel = parallel;
   if (reader) run.Reader = *reader;
+  if (connection) run.Connection = *connection;
   mainForm.SetRunOptions(run);
   const size_t before = dialogs.records().size();
   // A button the window would not offer (Continue with nothing pending, or both run buttons
