@@ -113,8 +113,8 @@ void TExtraSettingForm::bind() {
     connect(m_controls->get<QLineEdit>(k.edit), &QLineEdit::textEdited, this,
             [this, k](const QString& text) { (m_model.*k.editControl).Text = ToSjis(text); });
   }
-  connect(m_controls->get<QCheckBox>("ConnectionCheckBox"), &QCheckBox::toggled, this,
-          [this](bool checked) { m_model.ConnectionCheckBox.Checked = checked; });
+  BindCheckBox(m_controls->get<QCheckBox>("ConnectionCheckBox"),
+               m_model.ConnectionCheckBox.Checked);
   for (const char* name : {"PatternsRadio", "HtmlRadio"}) {
     const bool html = std::string_view(name) == "HtmlRadio";
     connect(m_controls->get<QRadioButton>(name), &QRadioButton::toggled, this,
