@@ -249,8 +249,8 @@ bool THttp2Session::Flush(int idleMs, const std::function<bool()>& cancelled) {
   }
 }
 
-bool THttp2Session::ReadSome() {
-  if (!m_stream.WaitReadable(kSliceMs)) return true;
+bool THttp2Session::ReadSome(int waitMs) {
+  if (!m_stream.WaitReadable(waitMs)) return true;
   char buffer[16384];
   for (int round = 0; round < 64; ++round) {
     const std::int64_t n = m_stream.Receive(buffer, sizeof buffer, false);
@@ -311,7 +311,7 @@ THttp2Reply THttp2Session::Finish(std::int32_t id, int idleMs,
       continue;
     }
     m_progress = false;
-    if (!ReadSome()) {
+    if (!ReadSome(kSliceMs)) {
       m_broken = true;
       continue;
     }
@@ -323,6 +323,38 @@ THttp2Reply THttp2Session::Finish(std::int32_t id, int idleMs,
       m_brokenWhy = "Timed out";
     }
   }
+}
+
+bool THttp2Session::Pump(int waitMs) {
+  if (!m_broken && !Flush(kFlushMs, nullptr)) m_broken = true;
+  if (!m_broken && nghttp2_session_want_read(m_session) == 0 &&
+      nghttp2_session_want_write(m_session) == 0) {
+    m_broken = true;
+    if (m_brokenWhy.empty()) {
+      m_brokenWhy = m_goaway ? "Connection ended by the server" : "HTTP/2 protocol error";
+    }
+  }
+  if (!m_broken && !ReadSome(waitMs)) m_broken = true;
+  if (!m_broken && !Flush(kFlushMs, nullptr)) m_broken = true;
+  if (m_broken) FailAll(m_brokenWhy);
+  return !m_broken;
+}
+
+THttp2Reply THttp2Session::Take(std::int32_t id) {
+  Exchange* ex = Find(id);
+  if (!ex) return {};
+  THttp2Reply reply = std::move(ex->reply);
+  m_exchanges.erase(id);
+  return reply;
+}
+
+void THttp2Session::Cancel(std::int32_t id) {
+  Exchange* ex = Find(id);
+  if (!ex) return;
+  if (!ex->finished && m_session) {
+    nghttp2_submit_rst_stream(m_session, NGHTTP2_FLAG_NONE, id, NGHTTP2_CANCEL);
+  }
+  m_exchanges.erase(id);
 }
 
 THttp2Reply THttp2Session::Fetch(const THttp2Request& request, TBodySink* sink, int idleMs,

@@ -55,6 +55,8 @@ class THttp2Session {
   static constexpr std::int32_t kConnectionWindow = 16 << 20;
   // One wait slice, so that cancellation is seen promptly.
   static constexpr int kSliceMs = 50;
+  // Frames queued for a connection that takes none of them for this long end it.
+  static constexpr int kFlushMs = 30000;
 
   // `stream` must be connected and outlive the session. The client preface and SETTINGS are
   // queued at once and go out with the first request.
@@ -78,6 +80,14 @@ class THttp2Session {
   // asked between slices. The reply is taken out of the session.
   THttp2Reply Finish(std::int32_t id, int idleMs, const std::function<bool()>& cancelled);
 
+  // One step without blocking for long: queued frames go out, then what arrives within `waitMs`
+  // is read. False once the connection is broken (every open stream then fails).
+  bool Pump(int waitMs);
+  // Takes the reply of a finished stream out of the session.
+  THttp2Reply Take(std::int32_t id);
+  // Gives up stream `id`: it is reset (CANCEL) with the next frames sent, and forgotten.
+  void Cancel(std::int32_t id);
+
   // Runs one request to its end: Submit then Finish.
   THttp2Reply Fetch(const THttp2Request& request, TBodySink* sink, int idleMs,
                     const std::function<bool()>& cancelled);
@@ -92,6 +102,8 @@ class THttp2Session {
     std::size_t requestSent = 0;
   };
   Exchange* Find(std::int32_t id);
+  // The exchange of stream `id` as it stands (header, failure, finished), or null.
+  const Exchange* Peek(std::int32_t id) { return Find(id); }
   void MarkProgress() { m_progress = true; }
   void OnGoaway(std::int32_t lastStream, std::uint32_t errorCode);
 
@@ -99,7 +111,7 @@ class THttp2Session {
   // Sends what the library has queued; false on a stream failure.
   bool Flush(int idleMs, const std::function<bool()>& cancelled);
   // Reads what is waiting (up to one wait slice) and feeds it in; false when the connection ended.
-  bool ReadSome();
+  bool ReadSome(int waitMs);
   void FailAll(const std::string& why);
 
   TByteStream& m_stream;

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "net/Http2Session.h"
+#include "net/Http2Stream.h"
+#include "net/HttpClient.h"
 #include "net/TcpStream.h"
 #include "net/TlsStream.h"
 #include "support/ShellCommand.h"
@@ -158,6 +160,45 @@ TEST_F(Http2E2e, ManyFilesAtOnceAsStreams) {
     }
     EXPECT_EQ(session.OpenStreams(), 0u);
   }
+}
+
+TEST_F(Http2E2e, TheClientWithKeptConnectionsSpeaksHttp2AndGetsWhatCloseGets) {
+  struct Case {
+    const char* path;
+    int code;
+    const char* file;  // the body's file in the site, or null when the code alone is checked
+  };
+  const std::vector<Case> cases = {
+      {"/index.htm", 200, "index.htm"},  {"/small.jpg", 200, "small.jpg"},
+      {"/big.zip", 200, "big.zip"},      {"/empty.gif", 200, "empty.gif"},
+      {"/tohttp.jpg", 200, "small.jpg"},  // redirected to plain HTTP
+      {"/missing.jpg", 404, nullptr},    {"/s/f3.jpg", 200, "s/f3.jpg"},
+  };
+  THttpClient closing;  // a connection per exchange: HTTP/1.0, no ALPN
+  closing.TimeOut = 10000;
+  THttpClient keeping;
+  keeping.TimeOut = 10000;
+  keeping.Pool = std::make_shared<TConnectionPool>();
+  for (const Case& c : cases) {
+    const std::string url = "https://127.0.0.1:" + s_h2 + c.path;
+    closing.Get(url);
+    keeping.Get(url);
+    EXPECT_EQ(closing.ReplyCode, c.code) << c.path;
+    EXPECT_EQ(keeping.ReplyCode, c.code) << c.path;
+    EXPECT_TRUE(closing.Header.starts_with("HTTP/1.1 ")) << closing.Header;
+    if (std::string(c.path) != "/tohttp.jpg") {
+      EXPECT_TRUE(keeping.Header.starts_with("HTTP/2 " + std::to_string(c.code) + "\r\n"))
+          << keeping.Header;
+      EXPECT_TRUE(keeping.Header.ends_with("\r\n\r\n")) << keeping.Header;
+    }
+    EXPECT_EQ(keeping.Body, closing.Body) << c.path;
+    if (c.file) {
+      EXPECT_EQ(keeping.Body, Site(c.file)) << c.path;
+    }
+    EXPECT_EQ(keeping.BytesReceived, closing.BytesReceived) << c.path;
+  }
+  // One HTTP/2 connection carried every HTTPS exchange.
+  EXPECT_EQ(keeping.Pool->Http2().size(), 1u);
 }
 
 }  // namespace
