@@ -51,7 +51,7 @@ THttp2Stream::THttp2Stream(std::unique_ptr<TByteStream> inner, const std::string
 }
 
 THttp2Stream::THttp2Stream(std::shared_ptr<THttp2Connection> connection, std::string authority)
-    : m_connection(std::move(connection)), m_authority(std::move(authority)), m_onKept(true) {}
+    : m_connection(std::move(connection)), m_authority(std::move(authority)) {}
 
 THttp2Stream::~THttp2Stream() { Close(); }
 

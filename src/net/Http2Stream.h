@@ -56,10 +56,6 @@ class THttp2Stream : public TByteStream {
   void Close() override;
   std::string FailureText(int code) const override;
 
-  // An exchange on a connection that carried others: one that fails before any reply byte (the
-  // server ended the connection as it was used) is made once more on a new one.
-  bool Reused() const override { return m_onKept && !m_headerOut; }
-
   // The server chose HTTP/2 (false while connecting, and when it chose HTTP/1.1).
   bool SpeaksHttp2() const { return m_connection != nullptr; }
 
@@ -88,7 +84,6 @@ class THttp2Stream : public TByteStream {
   bool m_ended = false;   // the exchange is over: m_out is all there will be
   bool m_failed = false;  // and it ended in a failure
   bool m_open = false;
-  bool m_onKept = false;  // made on a connection that already spoke HTTP/2
 };
 
 // A connection to the server of `key` that speaks HTTP/2 and can take another stream, or null.
