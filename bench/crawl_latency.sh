@@ -24,7 +24,7 @@ root, headless = sys.argv[1], sys.argv[2]
 sys.path.insert(0, os.path.join(root, "tests", "e2e"))
 import tori
 
-DELAY = 0.010  # one way
+DELAY = float(os.environ.get("DELAY_MS", "10")) / 1000  # one way
 BIG_MB = int(os.environ.get("BIG_MB", "4096"))
 PACK_MB = int(os.environ.get("PACK_MB", "256"))
 
@@ -145,9 +145,11 @@ with tempfile.TemporaryDirectory(prefix="toravin-latency-") as work:
         f.truncate(BIG_MB << 20)
     with open(os.path.join(site, "big.html"), "w") as f:
         f.write('<a href="big.zip">big</a>')
+    # HTTP/2 on the TLS listener (HTTP2=0: HTTP/1.1 only, as before).
     nginx = tori.Nginx(work, site, gzip=False,
                        tls={"good": (os.path.join(certs, "good.pem"),
-                                     os.path.join(certs, "good.key"))})
+                                     os.path.join(certs, "good.key"))},
+                       http2=os.environ.get("HTTP2", "1") != "0")
     try:
         links = {"http": SlowLink(nginx.port), "https": SlowLink(nginx.tls_ports["good"])}
         ini = os.path.join(work, "ToraVin.ini")
@@ -158,7 +160,7 @@ with tempfile.TemporaryDirectory(prefix="toravin-latency-") as work:
                 continue
             url = f"{scheme}://127.0.0.1:{link.port}/{index}"
             times = {}
-            peers = ["wget"] + (["wget2"] if shutil.which("wget2") else [])
+            peers = ["wget"] + (["wget2", "wget2 t8"] if shutil.which("wget2") else [])
             for who in ["toravin4", "toravin8", "toravin1", "toravin4 keep", "toravin8 keep",
                         "toravin1 keep"] + peers:
                 runs += 1
@@ -168,12 +170,14 @@ with tempfile.TemporaryDirectory(prefix="toravin-latency-") as work:
                     cmd = ["wget", "-q", "-r", "-l", "2", "-nd", "-e", "robots=off",
                            "--ca-certificate", os.path.join(certs, "ca.pem"),
                            "-A", "jpg,jpeg,jpe,gif,zip,html,htm", url]
-                elif who == "wget2":
-                    # Its defaults: up to 5 connections at once, kept open (the site's nginx
-                    # offers no HTTP/2).
+                elif who.startswith("wget2"):
+                    # Its defaults: up to 5 connections at once, kept open, HTTP/2 over TLS
+                    # when nginx offers it; "t8": 8 threads.
                     cmd = ["wget2", "-q", "-r", "-l", "2", "-nd", "--no-robots",
                            "--ca-certificate", os.path.join(certs, "ca.pem"),
                            "-A", "jpg,jpeg,jpe,gif,zip,html,htm", url]
+                    if who.endswith("t8"):
+                        cmd.insert(1, "--max-threads=8")
                 else:
                     with open(ini, "wb") as f:
                         f.write(settings(url, out))

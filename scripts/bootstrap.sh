@@ -13,6 +13,8 @@ packages=(
   zlib1g-dev
   # HTTPS: TLS library, and the command that makes the tests' certificates
   libssl-dev openssl
+  # HTTP/2 framing and header compression (the socket, TLS and time-outs stay ours)
+  libnghttp2-dev
   # the HTML reader: an HTML5 tokenizer and tree builder
   libgumbo-dev
   # tests and benchmarks

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # start_nginx_tls.sh DIR: serves DIR/site (made by start_nginx.sh) over TLS from a second nginx
 # with its configuration in DIR/nginx-tls. The certificates are made in DIR/certs
-# (make_test_certs.sh; the tests trust DIR/certs/ca.pem through SSL_CERT_FILE). Prints five free
+# (make_test_certs.sh; the tests trust DIR/certs/ca.pem through SSL_CERT_FILE). Prints six free
 # loopback ports on one line: TLS with the good, the expired, the wrong-name and the untrusted
-# certificate, then a plain-HTTP port. Redirects: https /tohttp.jpg -> http /small.jpg and
-# http /tohttps.jpg -> https /small.jpg; /cookie-to-http(s) set a cookie and redirect to the other
-# scheme's /cookie-echo, which answers with the request's Cookie header.
+# certificate, then a plain-HTTP port, then TLS with the good certificate and HTTP/2 chosen by
+# ALPN when offered ("h2"; a client that offers only HTTP/1.1 gets that). Redirects: https
+# /tohttp.jpg -> http /small.jpg and http /tohttps.jpg -> https /small.jpg; /cookie-to-http(s)
+# set a cookie and redirect to the other scheme's /cookie-echo, which answers with the request's
+# Cookie header.
 set -euo pipefail
 dir=$1
 here=$(cd "$(dirname "$0")" && pwd)
@@ -15,7 +17,7 @@ conf=$dir/nginx-tls
 mkdir -p "$conf/tmp"
 names=(good expired wrongname untrusted)
 declare -A port
-for n in "${names[@]}" plain; do port[$n]=$("$here/free_port.sh"); done
+for n in "${names[@]}" plain h2; do port[$n]=$("$here/free_port.sh"); done
 user_line=""
 if [ "$(id -u)" -eq 0 ]; then user_line="user root;"; fi
 servers=""
@@ -47,6 +49,10 @@ http {
   ssl_protocols TLSv1.2 TLSv1.3;
   ssl_session_cache shared:tls:1m;
 $servers
+  server { listen 127.0.0.1:${port[h2]} ssl http2; root $dir/site;
+    ssl_certificate $dir/certs/good.pem; ssl_certificate_key $dir/certs/good.key;
+    location = /tohttp.jpg { return 302 http://127.0.0.1:${port[plain]}/small.jpg; }
+    location = /cookie-echo { return 200 "cookie=[\$http_cookie]"; } }
   server { listen 127.0.0.1:${port[plain]}; root $dir/site;
     location = /tohttps.jpg { return 302 https://127.0.0.1:${port[good]}/small.jpg; }
     location = /cookie-to-https { add_header Set-Cookie "p=1";
@@ -55,7 +61,7 @@ $servers
 }
 CONF
 "$nginx_bin" -p "$conf" -c "$conf/nginx.conf" -e "$conf/error.log" 2>>"$conf/start.log"
-for n in "${names[@]}" plain; do
+for n in "${names[@]}" plain h2; do
   ok=0
   for _ in $(seq 1 200); do
     if (exec 3<>"/dev/tcp/127.0.0.1/${port[$n]}") 2>/dev/null; then ok=1; break; fi
@@ -63,4 +69,4 @@ for n in "${names[@]}" plain; do
   done
   if [ $ok -eq 0 ]; then echo "nginx did not start" >&2; exit 1; fi
 done
-echo "${port[good]} ${port[expired]} ${port[wrongname]} ${port[untrusted]} ${port[plain]}"
+echo "${port[good]} ${port[expired]} ${port[wrongname]} ${port[untrusted]} ${port[plain]} ${port[h2]}"

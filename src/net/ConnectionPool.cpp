@@ -48,6 +48,9 @@ std::unique_ptr<TByteStream> TConnectionPool::Take(const std::string& key) {
   return nullptr;
 }
 
-void TConnectionPool::Clear() { m_idle.clear(); }
+void TConnectionPool::Clear() {
+  m_idle.clear();
+  m_http2.clear();
+}
 
 }  // namespace toravin

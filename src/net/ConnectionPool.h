@@ -7,12 +7,15 @@
 
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <memory>
 #include <string>
 
 #include "net/ByteStream.h"
 
 namespace toravin {
+
+class THttp2Connection;
 
 class TConnectionPool {
  public:
@@ -34,6 +37,9 @@ class TConnectionPool {
   std::size_t Idle() const { return m_idle.size(); }
   std::size_t Idle(const std::string& key) const;
 
+  // The HTTP/2 connection of each server that chose it: one per key, shared by all exchanges.
+  std::map<std::string, std::shared_ptr<THttp2Connection>>& Http2() { return m_http2; }
+
  private:
   struct Entry {
     std::string key;
@@ -41,6 +47,7 @@ class TConnectionPool {
     std::int64_t since = 0;
   };
   std::deque<Entry> m_idle;  // oldest first
+  std::map<std::string, std::shared_ptr<THttp2Connection>> m_http2;
 };
 
 }  // namespace toravin

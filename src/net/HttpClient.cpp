@@ -13,6 +13,7 @@
 
 #include "net/AheadStream.h"
 #include "net/BodyStream.h"
+#include "net/Http2Stream.h"
 #include "net/ReplyRules.h"
 #include "net/TlsStream.h"
 #include "net/UUProcessor.h"
@@ -514,6 +515,18 @@ std::unique_ptr<TByteStream> THttpClient::NewStream() {
 }
 
 std::unique_ptr<TByteStream> THttpClient::NewConnection() {
+  if (Pool && m_secure && Proxy.empty()) {
+    // Kept connections to an HTTPS server offer HTTP/2; one connection per server carries all
+    // its exchanges as streams once the server has chosen it.
+    const std::string key = ConnectionKey();
+    std::string authority = Host;
+    if (Port != 443) authority += ":" + std::to_string(Port);
+    if (std::shared_ptr<THttp2Connection> h2 = FindHttp2(*Pool, key)) {
+      return std::make_unique<THttp2Stream>(std::move(h2), std::move(authority));
+    }
+    return std::make_unique<THttp2Stream>(TSockClient::NewStream(), Host, std::move(authority),
+                                          Pool, key);
+  }
   std::unique_ptr<TByteStream> stream = TSockClient::NewStream();
   if (!m_secure) return stream;
   std::string tunnel = Proxy.empty() ? "" : Host + ":" + std::to_string(Port);

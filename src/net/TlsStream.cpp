@@ -238,6 +238,13 @@ int TTlsStream::StepHandshake() {
     }
     if (!named) return Fail(kTlsWrongName);
     UseSavedSession(m_ssl, &m_sessionKey);
+    if (m_offerHttp2) {
+      static constexpr unsigned char kProtocols[] = {2,   'h', '2', 8,   'h', 't',
+                                                     't', 'p', '/', '1', '.', '1'};
+      if (SSL_set_alpn_protos(m_ssl, kProtocols, sizeof kProtocols) != 0) {
+        return Fail(kTlsHandshakeFailed);
+      }
+    }
   }
   ERR_clear_error();
   int ret = SSL_connect(m_ssl);
@@ -367,6 +374,14 @@ std::string TTlsStream::FailureText(int code) const {
 
 std::string TTlsStream::Protocol() const {
   return m_phase == Phase::Open ? SSL_get_version(m_ssl) : "";
+}
+
+std::string TTlsStream::ChosenProtocol() const {
+  if (m_phase != Phase::Open) return {};
+  const unsigned char* name = nullptr;
+  unsigned int length = 0;
+  SSL_get0_alpn_selected(m_ssl, &name, &length);
+  return name ? std::string(reinterpret_cast<const char*>(name), length) : std::string();
 }
 
 }  // namespace toravin

@@ -49,6 +49,12 @@ class TTlsStream : public TByteStream {
   int TunnelStatus() const { return m_tunnelStatus; }
   // The negotiated protocol ("TLSv1.3"), empty before the handshake is done.
   std::string Protocol() const;
+  // Offer "h2" and "http/1.1" by ALPN in the handshake to come (never by default, so a stream
+  // without it sends the same bytes as before).
+  void OfferHttp2() { m_offerHttp2 = true; }
+  // The application protocol the server chose ("h2"), empty when none was chosen or before the
+  // handshake is done.
+  std::string ChosenProtocol() const;
 
  private:
   enum class Phase { Idle, Connecting, TunnelSend, TunnelRead, Handshake, Open, Failed };
@@ -75,6 +81,7 @@ class TTlsStream : public TByteStream {
   Phase m_phase = Phase::Idle;
   bool m_wantWrite = false;  // the last TLS call waits for the inner stream to take bytes
   int m_heldFailure = 0;     // a receive failure met after bytes that were returned first
+  bool m_offerHttp2 = false;
 };
 
 }  // namespace toravin

@@ -17,11 +17,11 @@ check = tori.check
 files_in = tori.files_in
 
 
-def crawl(headless, work, values, env):
+def crawl(headless, work, values, env, flags=()):
     ini = os.path.join(work, "ToraVin.ini")
     with open(ini, "wb") as f:
         f.write(tori.settings_image(values))
-    return subprocess.run([headless, "--ini", ini, "--no-pauses"], capture_output=True,
+    return subprocess.run([headless, "--ini", ini, "--no-pauses", *flags], capture_output=True,
                           text=True, timeout=300, cwd=work, env=env)
 
 
@@ -86,6 +86,42 @@ def main():
                 check(f"{label}: bytes equal", all(got.get(k) == v for k, v in want.items()))
             log = nginx.requests()
             check("https pages came gzip-encoded", "/p0/page0.html 200 gzip" in log, log[-1500:])
+
+            # A server that offers HTTP/2: with kept connections the run speaks it, and files,
+            # boxes and the number of requests are those of a connection per file.
+            h2 = tori.Nginx(work, root, tls={"good": tls["good"]}, name="nginx-h2", http2=True)
+            try:
+                h2_url = f"https://127.0.0.1:{h2.tls_ports['good']}/{index}"
+                outcome = {}
+                for label, flags in [("http2 server, a connection per file", ()),
+                                     ("http2 server, kept connections",
+                                      ("--connection", "keep"))]:
+                    save = os.path.join(work, "save-" + label.replace(" ", "-").replace(",", ""))
+                    os.mkdir(save)
+                    before = h2.requests().count("\n")
+                    run = crawl(headless, work, {**base, "TargetURL": h2_url, "TargetDir": save},
+                                env, flags)
+                    lines = h2.requests().splitlines()[before:]
+                    check(f"{label}: exit status 0", run.returncode == 0,
+                          f"(status {run.returncode})\n{run.stdout[-3000:]}\n{run.stderr[-2000:]}")
+                    got = files_in(save)
+                    check(f"{label}: exactly the expected files", sorted(got) == sorted(expected),
+                          f"\n got {sorted(got)}\nwant {sorted(expected)}")
+                    check(f"{label}: bytes equal",
+                          all(got.get(k) == v for k, v in expected.items()))
+                    boxes = [ln for ln in run.stdout.splitlines() if ln.startswith("box:")]
+                    outcome[bool(flags)] = (boxes, len(lines),
+                                            sum(" HTTP/2.0 " in ln for ln in lines))
+                close, keep = outcome[False], outcome[True]
+                check("http2 server: the same boxes either way", close[0] == keep[0],
+                      f"{close[0]} / {keep[0]}")
+                check("http2 server: no request more with kept connections", keep[1] <= close[1],
+                      f"{keep[1]} / {close[1]}")
+                check("http2 server: a connection per file speaks HTTP/1.1", close[2] == 0)
+                check("http2 server: kept connections speak HTTP/2", keep[2] > 0,
+                      h2.requests()[-1500:])
+            finally:
+                h2.stop()
 
             # An https start page through a proxy port where nothing listens: the runs above
             # really went through tinyproxy.

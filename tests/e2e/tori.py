@@ -101,7 +101,7 @@ class Nginx:
     them {http} and {https} stand for the plain port and the first TLS port."""
 
     def __init__(self, work, root, gzip=True, tls=None, http_extra="", tls_extra="",
-                 name="nginx"):
+                 name="nginx", http2=False):
         self.dir = os.path.join(work, name)
         os.makedirs(os.path.join(self.dir, "tmp"), exist_ok=True)
         self.port = free_port()
@@ -112,7 +112,8 @@ class Nginx:
             return text.replace("{http}", str(self.port)).replace("{https}", str(first_tls))
 
         tls_servers = "".join(
-            f"  server {{ listen 127.0.0.1:{self.tls_ports[n]} ssl; root {root};\n"
+            f"  server {{ listen 127.0.0.1:{self.tls_ports[n]} ssl{' http2' if http2 else ''};"
+            f" root {root};\n"
             f"    ssl_certificate {cert}; ssl_certificate_key {key};\n"
             f"    {fill(tls_extra)} }}\n"
             for n, (cert, key) in (tls or {}).items())
@@ -126,7 +127,7 @@ pid {d}/nginx.pid;
 error_log {d}/error.log;
 events {{ worker_connections 256; }}
 http {{
-  log_format t '$request_uri $status $sent_http_content_encoding c$connection';
+  log_format t '$request_uri $status $sent_http_content_encoding $server_protocol c$connection';
   access_log {d}/access.log t;
   client_body_temp_path {d}/tmp/body; proxy_temp_path {d}/tmp/proxy;
   fastcgi_temp_path {d}/tmp/fastcgi; uwsgi_temp_path {d}/tmp/uwsgi; scgi_temp_path {d}/tmp/scgi;
