@@ -366,19 +366,10 @@ PreparedPage Prepare(std::string_view page) {
     }
     copyTo(end);
     if (name == "plaintext") break;  // the rest of the page is text
-    if (IsOneOf(name,
-                {"script", "style", "textarea", "title", "xmp", "iframe", "noembed", "noframes"})) {
-      // Raw text: copied as it stands, up to its own end tag.
-      std::size_t close = i;
-      for (;;) {
-        close = page.find("</", close);
-        if (close == std::string_view::npos) break;
-        if (LowerName(page, close + 2) == name) break;
-        close += 2;
-      }
-      copyTo(close == std::string_view::npos ? page.size() : close);
-    } else if (name == "template") {
-      // Its content is markup that is never read; no piece may begin inside it.
+    if (IsOneOf(name, {"script", "style", "textarea", "title", "xmp", "iframe", "noembed",
+                       "noframes", "template"})) {
+      // Raw text, or template content (markup that is never read): copied as it stands up to
+      // its own end tag, so that no piece begins inside it.
       std::size_t close = i;
       for (;;) {
         close = page.find("</", close);
