@@ -89,18 +89,31 @@ def main():
                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
                 env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
                 # The program asks for the accessibility bus at start: have it answer first.
+                address = None
                 for _ in range(100):
-                    if subprocess.run(["dbus-send", "--session", "--dest=org.a11y.Bus",
-                                       "--print-reply", "/org/a11y/bus",
-                                       "org.a11y.Bus.GetAddress"], env=env,
-                                      capture_output=True).returncode == 0:
+                    r = subprocess.run(["dbus-send", "--session", "--dest=org.a11y.Bus",
+                                        "--print-reply", "/org/a11y/bus",
+                                        "org.a11y.Bus.GetAddress"], env=env,
+                                       capture_output=True, text=True)
+                    if r.returncode == 0:
+                        address = r.stdout.split('string "', 1)[-1].rsplit('"', 1)[0]
+                        break
+                    time.sleep(0.1)
+                # And the registry on that bus, which the program's first calls wait for: on a
+                # busy machine its start-up can outlast the program's own time-outs.
+                for _ in range(200):
+                    if not address or subprocess.run(
+                            ["dbus-send", f"--bus={address}", "--print-reply",
+                             "--dest=org.a11y.atspi.Registry", "/org/a11y/atspi/registry",
+                             "org.freedesktop.DBus.Peer.Ping"], env=env,
+                            capture_output=True, timeout=30).returncode == 0:
                         break
                     time.sleep(0.1)
             else:
                 print("skip window: reading through the accessibility bus (no at-spi/pyatspi)")
             app = subprocess.Popen([os.path.join(app_dir, "toravin")], env=env, cwd=work,
                                    stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
-            win = wait_window("ｔｏｒａｖｉｎ", env, seconds=60)
+            win = wait_window("ｔｏｒａｖｉｎ", env, seconds=120)
             check("window: the main window appears", win is not None)
             if win is None:
                 return tori.summary("window_e2e")
