@@ -249,29 +249,21 @@ def main():
                 print(f"{name}: did not open")
                 off.append(name)
                 continue
-            if name == "settings":
-                # 拡張設定, opened from the settings dialog's button.
-                for _ in range(4):
-                    click_named(app, "push button", "拡張設定…", env, scale)
-                    sub = wait_window("^拡張設定$", env)
-                    if not sub:
-                        continue
-                    time.sleep(2)
-                    painted = record("extra-settings", sub)
-                    close(sub)
-                    if painted:
-                        break
-            if name == "directory-change":
-                for _ in range(4):
-                    click_named(app, "push button", "新規作成", env, scale)
-                    sub = wait_window("^ディレクトリー名を記入してください。$", env)
-                    if not sub:
-                        continue
-                    time.sleep(2)
-                    painted = record("directory-create", sub)
-                    close(sub)
-                    if painted:
-                        break
+            # A dialog opened from this one: the button to click, its title, the shot's name.
+            inner = {"settings": ("拡張設定…", "^拡張設定$", "extra-settings"),
+                     "directory-change": ("新規作成", "^ディレクトリー名を記入してください。$",
+                                          "directory-create")}.get(name)
+            for _ in range(4 if inner else 0):
+                button, sub_title, sub_name = inner
+                click_named(app, "push button", button, env, scale)
+                sub = wait_window(sub_title, env)
+                if not sub:
+                    continue
+                time.sleep(2)
+                painted = record(sub_name, sub)
+                close(sub)
+                if painted:
+                    break
             close(win)
     finally:
         for p in reversed(procs):

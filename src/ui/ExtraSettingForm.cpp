@@ -12,6 +12,7 @@
 
 #include "ui/Bindings.h"
 #include "ui/FitLabels.h"
+#include "ui/ModelDialog.h"
 #include "ui/NumEdit.h"
 #include "ui/QtText.h"
 
@@ -147,24 +148,12 @@ void TExtraSettingForm::syncFromModel() {
 }
 
 void TExtraSettingForm::showEvent(QShowEvent* event) {
-  if (!m_shown) {
-    m_shown = true;
-    m_model.FormShow();
-    syncFromModel();
-    if (!m_tabs.empty()) m_tabs.front()->setFocus(Qt::TabFocusReason);
-  }
+  ShowModelFirstTime(m_shown, m_model, m_tabs, [this] { syncFromModel(); });
   QDialog::showEvent(event);
 }
 
 void TExtraSettingForm::confirm() {
-  m_model.YesBitBtnClick();
-  if (m_model.Result == ModalResult::mrOk) {
-    accept();
-    return;
-  }
-  if (!m_model.FocusControl.empty()) {
-    if (QWidget* w = m_controls->widget(m_model.FocusControl)) w->setFocus(Qt::OtherFocusReason);
-  }
+  if (ConfirmModel(m_model, *m_controls)) accept();
 }
 
 void TExtraSettingForm::reject() {
