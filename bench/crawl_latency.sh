@@ -7,6 +7,7 @@
 # and with --connection keep), `wget -r -l 2` and `wget2 -r -l 2` (5 connections at once, kept
 # open) crawl it in the same run, over HTTP and over HTTPS (certificates made here,
 # trusted through SSL_CERT_FILE).
+# RUNS="toravin8 keep,wget2 t8" runs those crawls alone (and no large file).
 # Target: ToraVin at most 0.5x wget's wall time on both; with kept connections, below wget2's.
 #
 # Then one large file (BIG_MB, default 4096 MiB; a sparse file, so nginx reads no disk), linked
@@ -161,8 +162,11 @@ with tempfile.TemporaryDirectory(prefix="toravin-latency-") as work:
             url = f"{scheme}://127.0.0.1:{link.port}/{index}"
             times = {}
             peers = ["wget"] + (["wget2", "wget2 t8"] if shutil.which("wget2") else [])
-            for who in ["toravin4", "toravin8", "toravin1", "toravin4 keep", "toravin8 keep",
-                        "toravin1 keep"] + peers:
+            whos = ["toravin4", "toravin8", "toravin1", "toravin4 keep", "toravin8 keep",
+                    "toravin1 keep"] + peers
+            if os.environ.get("RUNS"):  # e.g. RUNS="toravin8 keep,wget2 t8": those alone
+                whos = [w for w in whos if w in os.environ["RUNS"].split(",")]
+            for who in whos:
                 runs += 1
                 out = os.path.join(work, f"out{runs}")
                 os.mkdir(out)
@@ -184,11 +188,20 @@ with tempfile.TemporaryDirectory(prefix="toravin-latency-") as work:
                     n, _, kept = who.partition(" ")
                     cmd = [headless, "--ini", ini, "--no-pauses", "--parallel", n[-1],
                            "--connection", "keep" if kept else "close"]
+                logged = len(nginx.requests().splitlines())
                 t, rc, rss = timed(cmd, out if who.startswith("wget") else work, env)
                 files = len([n for n in os.listdir(out) if not n.endswith(".html")])
                 times[who] = t
+                # What nginx saw of the run: requests, connections, protocols.
+                lines = [l.split() for l in nginx.requests().splitlines()[logged:]]
+                protocols = sorted({l[-2] for l in lines if len(l) >= 2})
                 print(f"crawl_latency: {scheme}: {who:13s} {t:6.2f} s  {files} files  exit {rc}  "
-                      f"peak RSS {rss:.0f} MB  cpu {cpu_of_last:.2f} s", flush=True)
+                      f"peak RSS {rss:.0f} MB  cpu {cpu_of_last:.2f} s  {len(lines)} requests "
+                      f"on {len({l[-1] for l in lines})} connections ({' '.join(protocols)})",
+                      flush=True)
+            if len(times) < len(["toravin4", "toravin8", "toravin1", "toravin4 keep",
+                                 "toravin8 keep", "toravin1 keep"] + peers):
+                continue
             ratio = times["toravin4"] / times["wget"]
             print(f"crawl_latency: {scheme}: toravin (4 at once) / wget = {ratio:.2f}x "
                   f"(target <= 0.5x) {'ok' if ratio <= 0.5 else 'SLOW'}; 8 at once "
@@ -203,6 +216,8 @@ with tempfile.TemporaryDirectory(prefix="toravin-latency-") as work:
                   f"{times['toravin1 keep'] / base:.2f}x; keep / close at 4: "
                   f"{times['toravin4 keep'] / times['toravin4']:.2f}x", flush=True)
 
+        if os.environ.get("RUNS"):
+            sys.exit(0)  # chosen crawl runs alone
         # The large file, straight from nginx: curl, toravin, toravin, curl (the disk's write-back
         # of one run slows the next), best of two each.
         big_url = f"http://127.0.0.1:{nginx.port}/big.zip"

@@ -52,6 +52,10 @@ class TByteStream {
   // The stream goes on with a connection that already carried an exchange, and nothing of this
   // exchange's reply has arrived yet: a failure now may be the peer's close of an idle connection.
   virtual bool Reused() const { return false; }
+
+  // The stream is one exchange on a connection shared with others (an HTTP/2 stream): it ends
+  // with its exchange and is never kept for another one.
+  virtual bool Multiplexed() const { return false; }
 };
 
 }  // namespace toravin

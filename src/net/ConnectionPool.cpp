@@ -22,7 +22,7 @@ std::size_t TConnectionPool::Idle(const std::string& key) const {
 }
 
 void TConnectionPool::Put(const std::string& key, std::unique_ptr<TByteStream> connection) {
-  if (!connection || !connection->IsOpen()) return;
+  if (!connection || !connection->IsOpen() || connection->Multiplexed()) return;
   if (Idle(key) >= kMaxPerKey) {
     for (auto it = m_idle.begin(); it != m_idle.end(); ++it) {
       if (it->key == key) {

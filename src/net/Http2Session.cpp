@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "net/SocketErrors.h"
+#include "platform/Clock.h"
 
 namespace toravin {
 namespace {
@@ -74,6 +75,10 @@ int OnData(nghttp2_session*, std::uint8_t, std::int32_t id, const std::uint8_t* 
            std::size_t length, void* userData) {
   THttp2Session& session = SessionOf(userData);
   THttp2Session::Exchange* ex = session.Find(id);
+  if (!ex || ex->finished || !ex->readerConsumes) {
+    // Not held back for a reader: handed on at once, or for a stream we no longer read.
+    session.Consume(id, length);
+  }
   if (!ex || ex->finished) return 0;
   session.MarkProgress();
   ex->reply.bodyBytes += static_cast<std::int64_t>(length);
@@ -140,6 +145,7 @@ THttp2Session::THttp2Session(TByteStream& stream) : m_stream(stream) {
   nghttp2_option_set_max_outbound_ack(option, 64);
   nghttp2_option_set_max_settings(option, 16);
   nghttp2_option_set_no_recv_client_magic(option, 1);
+  nghttp2_option_set_no_auto_window_update(option, 1);
   const int made = nghttp2_session_client_new2(&m_session, callbacks, this, option);
   nghttp2_session_callbacks_del(callbacks);
   nghttp2_option_del(option);
@@ -191,7 +197,8 @@ void THttp2Session::OnGoaway(std::int32_t lastStream, std::uint32_t errorCode) {
   }
 }
 
-std::int32_t THttp2Session::Submit(const THttp2Request& request, TBodySink* sink) {
+std::int32_t THttp2Session::Submit(const THttp2Request& request, TBodySink* sink,
+                                   bool readerConsumes) {
   if (!Usable() || OpenStreams() >= kMaxStreams) return 0;
   static const std::string kMethod = ":method", kScheme = ":scheme", kAuthority = ":authority",
                            kPath = ":path";
@@ -205,6 +212,7 @@ std::int32_t THttp2Session::Submit(const THttp2Request& request, TBodySink* sink
   if (id <= 0) return 0;
   Exchange& ex = m_exchanges[id];
   ex.sink = sink;
+  ex.readerConsumes = sink && readerConsumes;
   ex.requestBody = request.body;
   return id;
 }
@@ -218,33 +226,33 @@ void THttp2Session::FailAll(const std::string& why) {
   }
 }
 
-bool THttp2Session::Flush(int idleMs, const std::function<bool()>& cancelled) {
+bool THttp2Session::Flush() {
   for (;;) {
-    const std::uint8_t* data = nullptr;
-    const auto length = nghttp2_session_mem_send(m_session, &data);
-    if (length < 0) {
-      m_brokenWhy = nghttp2_strerror(static_cast<int>(length));
-      return false;
-    }
-    if (length == 0) return true;
-    std::size_t sent = 0;
-    auto deadline = Clock::now() + std::chrono::milliseconds(idleMs);
-    while (sent < static_cast<std::size_t>(length)) {
-      const std::int64_t n = m_stream.Send(reinterpret_cast<const char*>(data) + sent,
-                                           static_cast<std::size_t>(length) - sent);
-      if (n > 0) {
-        sent += static_cast<std::size_t>(n);
-        deadline = Clock::now() + std::chrono::milliseconds(idleMs);
-      } else if (n == -kWsaWouldBlock || n == 0) {
-        if ((cancelled && cancelled()) || Clock::now() >= deadline) {
-          m_brokenWhy = "Timed out";
-          return false;
-        }
-        m_stream.WaitWritable(kSliceMs);
-      } else {
-        m_brokenWhy = "Connection failed while sending";
+    if (m_outgoingSent == m_outgoing.size()) {
+      m_outgoing.clear();
+      m_outgoingSent = 0;
+      const std::uint8_t* data = nullptr;
+      const auto length = nghttp2_session_mem_send(m_session, &data);
+      if (length < 0) {
+        m_brokenWhy = nghttp2_strerror(static_cast<int>(length));
         return false;
       }
+      if (length == 0) return true;
+      m_outgoing.assign(reinterpret_cast<const char*>(data), static_cast<std::size_t>(length));
+      m_lastSentMs = TickCountMs();
+    }
+    const std::int64_t n =
+        m_stream.Send(m_outgoing.data() + m_outgoingSent, m_outgoing.size() - m_outgoingSent);
+    if (n > 0) {
+      m_outgoingSent += static_cast<std::size_t>(n);
+      m_lastSentMs = TickCountMs();
+    } else if (n == -kWsaWouldBlock || n == 0) {
+      if (TickCountMs() - m_lastSentMs < kFlushMs) return true;
+      m_brokenWhy = "Timed out";
+      return false;
+    } else {
+      m_brokenWhy = "Connection failed while sending";
+      return false;
     }
   }
 }
@@ -294,10 +302,10 @@ THttp2Reply THttp2Session::Finish(std::int32_t id, int idleMs,
       ex->finished = true;
       ex->reply.failure = "Cancelled";
       nghttp2_submit_rst_stream(m_session, NGHTTP2_FLAG_NONE, id, NGHTTP2_CANCEL);
-      Flush(idleMs, nullptr);
+      Flush();
       continue;
     }
-    if (!Flush(idleMs, cancelled)) {
+    if (!Flush()) {
       m_broken = true;
       continue;
     }
@@ -326,7 +334,7 @@ THttp2Reply THttp2Session::Finish(std::int32_t id, int idleMs,
 }
 
 bool THttp2Session::Pump(int waitMs) {
-  if (!m_broken && !Flush(kFlushMs, nullptr)) m_broken = true;
+  if (!m_broken && !Flush()) m_broken = true;
   if (!m_broken && nghttp2_session_want_read(m_session) == 0 &&
       nghttp2_session_want_write(m_session) == 0) {
     m_broken = true;
@@ -335,9 +343,14 @@ bool THttp2Session::Pump(int waitMs) {
     }
   }
   if (!m_broken && !ReadSome(waitMs)) m_broken = true;
-  if (!m_broken && !Flush(kFlushMs, nullptr)) m_broken = true;
+  if (!m_broken && !Flush()) m_broken = true;
   if (m_broken) FailAll(m_brokenWhy);
   return !m_broken;
+}
+
+void THttp2Session::Consume(std::int32_t id, std::size_t bytes) {
+  // Counted for the connection always, and for the stream while the library still has it.
+  if (m_session && bytes > 0) nghttp2_session_consume(m_session, id, bytes);
 }
 
 THttp2Reply THttp2Session::Take(std::int32_t id) {

@@ -49,10 +49,13 @@ class THttp2Session {
   static constexpr std::size_t kMaxHeaderBytes = 64 * 1024;
   // Our streams open at once.
   static constexpr std::uint32_t kMaxStreams = 32;
-  // Flow-control windows: per stream, and for the whole connection. Bodies are handed on as they
-  // arrive, so these bound the bytes in flight, not what is held.
+  // Flow-control windows: per stream, and for the whole connection. A body handed to a sink whose
+  // reader consumes is owed to the server until the reader says it has taken it (Consume): a
+  // stream whose reader waits holds at most one stream window. The connection window has room
+  // for every stream's window and one more, so streams that are not read never stall the one
+  // that is.
   static constexpr std::uint32_t kStreamWindow = 1 << 20;
-  static constexpr std::int32_t kConnectionWindow = 16 << 20;
+  static constexpr std::int32_t kConnectionWindow = (kMaxStreams + 1) * kStreamWindow;
   // One wait slice, so that cancellation is seen promptly.
   static constexpr int kSliceMs = 50;
   // Frames queued for a connection that takes none of them for this long end it.
@@ -71,18 +74,23 @@ class THttp2Session {
   std::size_t OpenStreams() const;
 
   // Opens a stream for `request`; its body goes to `sink` (which must live until the stream is
-  // finished) or, when null, into the reply's body. Returns the stream's id, or 0 when the
-  // session cannot take it.
-  std::int32_t Submit(const THttp2Request& request, TBodySink* sink);
+  // finished) or, when null, into the reply's body. With `readerConsumes`, the bytes given to the
+  // sink stay owed to the server's window until Consume is called for them. Returns the stream's
+  // id, or 0 when the session cannot take it.
+  std::int32_t Submit(const THttp2Request& request, TBodySink* sink, bool readerConsumes = false);
 
   // Exchanges bytes until stream `id` is finished; other streams advance meanwhile. A silent
   // connection ends it after `idleMs` without a frame for one of our streams; `cancelled` is
   // asked between slices. The reply is taken out of the session.
   THttp2Reply Finish(std::int32_t id, int idleMs, const std::function<bool()>& cancelled);
 
-  // One step without blocking for long: queued frames go out, then what arrives within `waitMs`
-  // is read. False once the connection is broken (every open stream then fails).
+  // One step without blocking for long: queued frames go out as far as the connection takes them
+  // now, then what arrives within `waitMs` is read. False once the connection is broken (every
+  // open stream then fails).
   bool Pump(int waitMs);
+  // The reader of stream `id` has taken `bytes` of the body its sink was given: the server may
+  // send that much more. Also for a stream that has ended or was given up.
+  void Consume(std::int32_t id, std::size_t bytes);
   // Takes the reply of a finished stream out of the session.
   THttp2Reply Take(std::int32_t id);
   // Gives up stream `id`: it is reset (CANCEL) with the next frames sent, and forgotten.
@@ -96,6 +104,7 @@ class THttp2Session {
   struct Exchange {
     THttp2Reply reply;
     TBodySink* sink = nullptr;
+    bool readerConsumes = false;
     std::size_t headerBytes = 0;
     bool finished = false;
     std::string requestBody;
@@ -108,8 +117,9 @@ class THttp2Session {
   void OnGoaway(std::int32_t lastStream, std::uint32_t errorCode);
 
  private:
-  // Sends what the library has queued; false on a stream failure.
-  bool Flush(int idleMs, const std::function<bool()>& cancelled);
+  // Sends what the library has queued as far as the connection takes it now; the rest waits for
+  // the next call. False on a stream failure, or when nothing went out for kFlushMs.
+  bool Flush();
   // Reads what is waiting (up to one wait slice) and feeds it in; false when the connection ended.
   bool ReadSome(int waitMs);
   void FailAll(const std::string& why);
@@ -121,6 +131,9 @@ class THttp2Session {
   bool m_goaway = false;
   bool m_progress = false;
   std::string m_brokenWhy;
+  std::string m_outgoing;  // frames the connection has not taken yet
+  std::size_t m_outgoingSent = 0;
+  std::int64_t m_lastSentMs = 0;
 };
 
 }  // namespace toravin

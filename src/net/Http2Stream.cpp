@@ -104,7 +104,7 @@ bool THttp2Stream::SubmitWhenWhole() {
   }
   if (m_request.size() < end + 4 + contentLength) return true;  // the body is still to come
   request.body = m_request.substr(end + 4, contentLength);
-  m_id = m_connection->Session().Submit(request, &m_sink);
+  m_id = m_stream = m_connection->Session().Submit(request, &m_sink, true);
   return m_id != 0;
 }
 
@@ -131,6 +131,7 @@ void THttp2Stream::Collect() {
   const bool headerWhole = ex->reply.status >= 200 && ex->reply.header.ends_with("\r\n\r\n");
   if (!m_headerOut && headerWhole) {
     m_out += ex->reply.header;
+    m_headerLeft = ex->reply.header.size();
     m_headerOut = true;
   }
   if (m_headerOut) {
@@ -155,7 +156,10 @@ std::int64_t THttp2Stream::Receive(char* buffer, std::size_t size, bool peek) {
   if (!m_out.empty()) {
     const std::size_t n = std::min(size, m_out.size());
     std::memcpy(buffer, m_out.data(), n);
-    if (!peek) m_out.erase(0, n);
+    if (!peek) {
+      m_out.erase(0, n);
+      Taken(n);
+    }
     return static_cast<std::int64_t>(n);
   }
   if (!m_ended) return -kWsaWouldBlock;
@@ -176,9 +180,21 @@ bool THttp2Stream::WaitWritable(int ms) {
   return true;
 }
 
+void THttp2Stream::Taken(std::size_t bytes) {
+  const std::size_t header = std::min(bytes, m_headerLeft);
+  m_headerLeft -= header;
+  if (m_connection && m_stream != 0) m_connection->Session().Consume(m_stream, bytes - header);
+}
+
 void THttp2Stream::Close() {
   if (m_connection && m_id != 0) m_connection->Session().Cancel(m_id);
   m_id = 0;
+  // What was received and will not be read is given back to the connection's window.
+  Taken(m_out.size());
+  m_out.clear();
+  if (m_connection && m_stream != 0) m_connection->Session().Consume(m_stream, m_sink.data.size());
+  m_sink.data.clear();
+  m_stream = 0;
   if (m_tls) m_tls->Close();
   m_open = false;
 }

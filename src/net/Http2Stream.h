@@ -55,6 +55,7 @@ class THttp2Stream : public TByteStream {
   bool WaitWritable(int ms) override;
   void Close() override;
   std::string FailureText(int code) const override;
+  bool Multiplexed() const override { return SpeaksHttp2(); }
 
   // The server chose HTTP/2 (false while connecting, and when it chose HTTP/1.1).
   bool SpeaksHttp2() const { return m_connection != nullptr; }
@@ -64,6 +65,9 @@ class THttp2Stream : public TByteStream {
   bool SubmitWhenWhole();
   // Moves what the session has for this exchange into m_out.
   void Collect();
+  // Tells the session that `bytes` of m_out's front have been taken: the body among them may be
+  // sent again by the server.
+  void Taken(std::size_t bytes);
 
   class Sink : public TBodySink {
    public:
@@ -77,9 +81,11 @@ class THttp2Stream : public TByteStream {
   std::string m_key;
   std::string m_authority;
   std::string m_request;
-  std::int32_t m_id = 0;
+  std::int32_t m_id = 0;      // 0 once the session has no more for this exchange
+  std::int32_t m_stream = 0;  // the stream's id, for telling the session what was read
   Sink m_sink;
   std::string m_out;
+  std::size_t m_headerLeft = 0;  // bytes of m_out's front that are header text, not body
   bool m_headerOut = false;
   bool m_ended = false;   // the exchange is over: m_out is all there will be
   bool m_failed = false;  // and it ended in a failure

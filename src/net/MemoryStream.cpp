@@ -50,8 +50,11 @@ std::int64_t TMemoryStream::Receive(char* buffer, std::size_t size, bool peek) {
 
 std::int64_t TMemoryStream::Send(const char* buffer, std::size_t size) {
   if (!m_open) return -kWsaNotConnected;
-  m_peer->requests[m_requestIndex].append(buffer, size);
-  return static_cast<std::int64_t>(size);
+  std::string& sent = m_peer->requests[m_requestIndex];
+  const std::size_t n = std::min(size, m_peer->takes - std::min(m_peer->takes, sent.size()));
+  if (n == 0 && size > 0) return -kWsaWouldBlock;
+  sent.append(buffer, n);
+  return static_cast<std::int64_t>(n);
 }
 
 bool TMemoryStream::WaitReadable(int ms) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <memory>
 #include <string>
@@ -21,6 +22,7 @@ struct TMemoryPeer {
   std::vector<std::string> requests;  // what the client sent, one entry per connection
   std::size_t chunk = 65536;          // bytes handed out per receive (at least 1)
   bool silentAtEnd = false;           // after the reply: stay open and silent instead of closing
+  std::size_t takes = SIZE_MAX;       // bytes a connection takes from the client; then sends block
   int connects = 0;                   // connection attempts seen
 };
 

@@ -162,6 +162,42 @@ TEST_F(Http2E2e, ManyFilesAtOnceAsStreams) {
   }
 }
 
+// Bodies whose reader holds them back: each stream holds at most its window, and streams that
+// are not read (more of them than the connection's window would once hold) stall no other.
+TEST_F(Http2E2e, StreamsNotReadHoldOneWindowEachAndStallNoOther) {
+  auto tls = Open(s_h2, true);
+  ASSERT_EQ(tls->ChosenProtocol(), "h2");
+  THttp2Session session(*tls);
+  constexpr std::size_t kHeld = 20;
+  std::vector<StringSink> held(kHeld);
+  std::vector<std::int32_t> ids;
+  for (StringSink& sink : held) ids.push_back(session.Submit(Get("/big.zip"), &sink, true));
+  for (std::size_t i = 0; i + kHeld < THttp2Session::kMaxStreams; ++i) {
+    StringSink sink;
+    const std::string name = "s/f" + std::to_string(i) + ".jpg";
+    const std::int32_t id = session.Submit(Get("/" + name), &sink);
+    const THttp2Reply reply = session.Finish(id, 10000, nullptr);
+    EXPECT_TRUE(reply.complete) << name << " " << reply.failure;
+    EXPECT_EQ(sink.text, Site(name)) << name;
+  }
+  const std::string big = Site("big.zip");
+  ASSERT_GT(big.size(), THttp2Session::kStreamWindow);
+  for (const StringSink& sink : held) EXPECT_LE(sink.text.size(), THttp2Session::kStreamWindow);
+  // Read as they arrive, the held bodies come whole.
+  std::vector<std::size_t> read(kHeld, 0);
+  for (int round = 0; round < 2000 && session.OpenStreams() > 0; ++round) {
+    for (std::size_t i = 0; i < kHeld; ++i) {
+      session.Consume(ids[i], held[i].text.size() - read[i]);
+      read[i] = held[i].text.size();
+    }
+    ASSERT_TRUE(session.Pump(5));
+  }
+  for (std::size_t i = 0; i < kHeld; ++i) {
+    EXPECT_TRUE(session.Take(ids[i]).complete) << i;
+    EXPECT_EQ(held[i].text, big) << i;
+  }
+}
+
 TEST_F(Http2E2e, TheClientWithKeptConnectionsSpeaksHttp2AndGetsWhatCloseGets) {
   struct Case {
     const char* path;

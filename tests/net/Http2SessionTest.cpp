@@ -247,5 +247,28 @@ TEST(Http2Session, CancelledExchangeEndsWithItsText) {
   EXPECT_NE(peer->requests.at(0).find(reset), std::string::npos);
 }
 
+// A server that takes no bytes: a step of the session never waits for it, and a cancelled
+// exchange ends at once with its text.
+TEST(Http2Session, AConnectionThatTakesNothingHoldsUpNoStep) {
+  auto peer = std::make_shared<TMemoryPeer>();
+  peer->replies.push_back(H2ServerStart());
+  peer->silentAtEnd = true;
+  peer->takes = 10;  // part of the preface
+  TMemoryStream stream(peer);
+  stream.Connect(0x7f000001, 443);
+  THttp2Session session(stream);
+  THttp2Request request;
+  request.authority = "example.test";
+  const std::int32_t id = session.Submit(request, nullptr);
+  ASSERT_GT(id, 0);
+  EXPECT_TRUE(session.Pump(0));
+  EXPECT_TRUE(session.Pump(0));
+  EXPECT_FALSE(session.Peek(id)->finished);
+  EXPECT_EQ(peer->requests.at(0), kPreface.substr(0, 10));
+  int asked = 0;
+  const THttp2Reply reply = session.Finish(id, 60000, [&] { return ++asked > 3; });
+  EXPECT_EQ(reply.failure, "Cancelled");
+}
+
 }  // namespace
 }  // namespace toravin
