@@ -38,7 +38,7 @@ TExtraSettingFormModel::TExtraSettingFormModel(std::function<TRunOptions()> read
   ParallelEdit.SetMinus(false);
   ParallelEdit.Comma = false;
   ParallelEdit.SetDecimalLength(0);
-  ParallelEdit.SetIntegerLength(1);
+  ParallelEdit.SetIntegerLength(2);
 }
 
 TExtraSettingFormModel::TExtraSettingFormModel(TMainForm& form)
@@ -48,7 +48,7 @@ TExtraSettingFormModel::TExtraSettingFormModel(TMainForm& form)
 
 void TExtraSettingFormModel::FormShow() {
   const TRunOptions o = m_read();
-  ParallelEdit.SetText(std::to_string(o.Parallel));
+  ParallelEdit.SetText(std::to_string(o.TransfersAtOnce()));
   PatternsRadio.Checked = o.Reader == LinkReader::Patterns;
   HtmlRadio.Checked = o.Reader == LinkReader::Html;
   ConnectionCheckBox.Checked = o.Connection == ConnectionUse::Keep;
@@ -61,6 +61,17 @@ void TExtraSettingFormModel::FormShow() {
 
 void TExtraSettingFormModel::KindCheckBoxClick() {
   for (const KindRow& k : kKinds) (this->*k.edit).Enabled = (this->*k.box).Checked;
+}
+
+void TExtraSettingFormModel::ConnectionCheckBoxClick() {
+  const bool keep = ConnectionCheckBox.Checked;
+  const int before =
+      TRunOptions::DefaultParallel(keep ? ConnectionUse::Close : ConnectionUse::Keep);
+  long long shown = 0;
+  if (TryStrToInt(ParallelEdit.Text(), shown) && shown == before) {
+    ParallelEdit.SetText(std::to_string(
+        TRunOptions::DefaultParallel(keep ? ConnectionUse::Keep : ConnectionUse::Close)));
+  }
 }
 
 void TExtraSettingFormModel::ReaderRadioClick(bool html) {
@@ -85,7 +96,7 @@ bool TExtraSettingFormModel::Validate() {
   if (!TryStrToInt(ParallelEdit.Text(), parallel) || parallel < 1 ||
       parallel > TRunOptions::kMaxParallel) {
     m_dialogs.PlayKindSound(MsgDlgType::mtWarning);
-    m_dialogs.MessageDlg(Sjis("同時に転送する数は、1 から 8 までの整数で入力してください。"),
+    m_dialogs.MessageDlg(Sjis("同時に転送する数は、1 から 32 までの整数で入力してください。"),
                          MsgDlgType::mtWarning, mbOKOnly, 0);
     FocusControl = "ParallelEdit";
     return false;
@@ -97,10 +108,13 @@ void TExtraSettingFormModel::YesBitBtnClick() {
   FocusControl.clear();
   if (!Validate()) return;
   TRunOptions o = m_read();
-  long long parallel = 0;
-  if (TryStrToInt(ParallelEdit.Text(), parallel)) o.Parallel = static_cast<int>(parallel);
   o.Reader = HtmlRadio.Checked ? LinkReader::Html : LinkReader::Patterns;
   o.Connection = ConnectionCheckBox.Checked ? ConnectionUse::Keep : ConnectionUse::Close;
+  long long parallel = 0;
+  if (TryStrToInt(ParallelEdit.Text(), parallel)) {
+    o.Parallel =
+        parallel == TRunOptions::DefaultParallel(o.Connection) ? 0 : static_cast<int>(parallel);
+  }
   for (const KindRow& k : kKinds) {
     (o.*k.option).DownLoad = (this->*k.box).Checked;
     // A mask holds one line: a line break would end its line in the options file.

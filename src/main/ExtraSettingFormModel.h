@@ -40,8 +40,11 @@ class TExtraSettingFormModel {
   void FormShow();
   void KindCheckBoxClick();
   void ReaderRadioClick(bool html);
-  // Confirm: a ticked kind's mask that does not compile, or a count outside 1-8, is shown, the
-  // dialog stays open and FocusControl names the field. Otherwise writes and closes with mrOk.
+  // The count that shows one connection use's default becomes the other's.
+  void ConnectionCheckBoxClick();
+  // Confirm: a ticked kind's mask that does not compile, or a count outside 1-32, is shown, the
+  // dialog stays open and FocusControl names the field. Otherwise writes and closes with mrOk; a
+  // count equal to the chosen connection use's default is kept as that default.
   void YesBitBtnClick();
   void NoBitBtnClick();
 

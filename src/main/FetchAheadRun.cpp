@@ -36,16 +36,17 @@ void TMainForm::SetParallelTransfers(int n) {
 
 void TMainForm::SetRunOptions(const TRunOptions& options) {
   m_runOptions = options;
-  SetParallelTransfers(options.Parallel);
+  if (options.Parallel != 0) SetParallelTransfers(options.Parallel);
   HttpClient1.Pool = options.Connection == ConnectionUse::Keep ? m_pool : nullptr;
 }
 
 void TMainForm::SetFetchAheadActive(bool active) {
   m_aheadActive = active;
   // Transfers ahead advance between the client's wait slices: shorter slices keep them moving.
-  HttpClient1.WaitSliceMs = active && m_runOptions.Parallel > 1 ? 1 : TSockClient::kWaitSliceMs;
+  HttpClient1.WaitSliceMs = active && ParallelTransfers() > 1 ? 1 : TSockClient::kWaitSliceMs;
   m_ahead.Clear();
   m_aheadNameTests.clear();
+  m_aheadTargets.clear();
   // A run's kept connections end with it.
   if (!active) m_pool->Clear();
 }
@@ -70,8 +71,44 @@ bool TMainForm::PassesNameTestAhead(const std::string& url, const std::string& r
   return pass;
 }
 
+void TMainForm::AheadProbe(THttpClient& probe, const std::string& url) const {
+  probe.Host = HttpClient1.Host;
+  probe.Port = HttpClient1.Port;
+  probe.Proxy = HttpClient1.Proxy;
+  probe.ProxyPort = HttpClient1.ProxyPort;
+  probe.HeaderInfo = HttpClient1.HeaderInfo;
+  probe.StreamFactory = HttpClient1.StreamFactory;
+  probe.Resolver = HttpClient1.Resolver;
+  probe.Pool = HttpClient1.Pool;
+  probe.RequestURL = url;
+  probe.CurrentCmd = CmdGet;
+  probe.ParseURL();
+}
+
+const TMainForm::TAheadTarget& TMainForm::AheadTarget(const std::string& url) {
+  auto it = m_aheadTargets.find(url);
+  if (it != m_aheadTargets.end()) return it->second;
+  TAheadTarget target;
+  try {
+    THttpClient probe;
+    AheadProbe(probe, url);
+    target = {probe.ConnectionKey(), probe.OffersHttp2(), true};
+  } catch (const std::exception&) {
+    target.valid = false;  // the entry meets its error at its own turn
+  }
+  return m_aheadTargets.emplace(url, std::move(target)).first->second;
+}
+
+int TMainForm::TransfersAllowed(const TAheadTarget& target) const {
+  if (!target.offersHttp2) return TRunOptions::kMaxConnectionsPerServer;
+  // Until a first connection has told whether the server speaks HTTP/2, it is the only one.
+  const std::optional<bool> http2 = m_pool->ChoseHttp2(target.key);
+  if (!http2) return 1;
+  return *http2 ? TRunOptions::kMaxParallel : TRunOptions::kMaxConnectionsPerServer;
+}
+
 void TMainForm::PollFetchAhead() {
-  if (!m_aheadActive || m_runOptions.Parallel <= 1 || Aborted || m_inAheadPoll) return;
+  if (!m_aheadActive || ParallelTransfers() <= 1 || Aborted || m_inAheadPoll) return;
   m_inAheadPoll = true;
   struct Leave {
     bool& flag;
@@ -96,9 +133,12 @@ void TMainForm::AdvanceFetchAhead() {
   // A redirect in hand set a cookie that every later request carries: a request to that host
   // built now would lack it, so nothing is fetched ahead from the first such entry on.
   const std::string cookieHost = inHand ? LowerCase(HttpClient1.CookieRedirectHost()) : "";
-  // The run's own connection is one of the N; a reply that has arrived whole holds none.
-  const int slots = m_runOptions.Parallel - 1;
+  // The run's own connection is one of the N; a reply that has arrived whole holds none. Each
+  // server gets at most its own share of them (TransfersAllowed).
+  const int slots = ParallelTransfers() - 1;
   int busy = 0;
+  std::unordered_map<std::string, int> perServer;
+  if (inHand) ++perServer[HttpClient1.ConnectionKey()];
   std::vector<std::string> wanted;
   std::vector<std::string> referers;
   for (int i = first; i < s.Count() && i < first + kAheadScan; ++i) {
@@ -108,8 +148,16 @@ void TMainForm::AdvanceFetchAhead() {
     if (!cookieHost.empty() && HostOf(url) == cookieHost) break;
     if (std::find(wanted.begin(), wanted.end(), url) != wanted.end()) continue;
     if (!PassesNameTestAhead(url, unit.Referer)) continue;
-    if (!m_ahead.Has(url) && (busy >= slots || wanted.size() >= kMaxAhead)) break;
-    busy += !m_ahead.Has(url) || m_ahead.Busy(url) ? 1 : 0;
+    const TAheadTarget& target = AheadTarget(url);
+    if (!target.valid) continue;  // the entry meets its error at its own turn
+    if (!m_ahead.Has(url)) {
+      if (busy >= slots || wanted.size() >= kMaxAhead) break;
+      if (perServer[target.key] >= TransfersAllowed(target)) break;
+    }
+    if (!m_ahead.Has(url) || m_ahead.Busy(url)) {
+      ++busy;
+      ++perServer[target.key];
+    }
     wanted.push_back(std::move(url));
     referers.push_back(unit.Referer);
   }
@@ -118,18 +166,8 @@ void TMainForm::AdvanceFetchAhead() {
     if (m_ahead.Has(wanted[i])) continue;
     // The request as the client will build it at the entry's turn.
     THttpClient probe;
-    probe.Host = HttpClient1.Host;
-    probe.Port = HttpClient1.Port;
-    probe.Proxy = HttpClient1.Proxy;
-    probe.ProxyPort = HttpClient1.ProxyPort;
-    probe.HeaderInfo = HttpClient1.HeaderInfo;
-    probe.StreamFactory = HttpClient1.StreamFactory;
-    probe.Resolver = HttpClient1.Resolver;
-    probe.Pool = HttpClient1.Pool;
-    probe.RequestURL = wanted[i];
-    probe.CurrentCmd = CmdGet;
     try {
-      probe.ParseURL();
+      AheadProbe(probe, wanted[i]);
       probe.BuildRequestHeaders();
     } catch (const std::exception&) {
       m_aheadNameTests[wanted[i] + '\n' +

@@ -131,9 +131,9 @@ class TMainForm {
   // and the program goes on.
   void Guarded(const std::function<void()>& handler);
 
-  // Transfers at once (1-8): the run's own and those fetched ahead of it. Kept in the options file
-  // beside the settings file; 1 is one file after the other.
-  int ParallelTransfers() const { return m_runOptions.Parallel; }
+  // Transfers at once (1-32): the run's own and those fetched ahead of it. Kept in the options
+  // file beside the settings file, or the connection use's default; 1 is one file after the other.
+  int ParallelTransfers() const { return m_runOptions.TransfersAtOnce(); }
   void SetParallelTransfers(int n);
   // The options kept beside the settings file: transfers at once, the link reader, the kinds of
   // file beyond the settings file's four.
@@ -195,6 +195,19 @@ class TMainForm {
   void AdvanceFetchAhead();
   std::unique_ptr<TByteStream> ReadyStream();
   bool PassesNameTestAhead(const std::string& url, const std::string& referer);
+  // Where a transfer ahead for `url` connects: its connection key, and whether it offers HTTP/2;
+  // remembered for the run. Not `valid` when the URL cannot be requested.
+  struct TAheadTarget {
+    std::string key;
+    bool offersHttp2 = false;
+    bool valid = false;
+  };
+  const TAheadTarget& AheadTarget(const std::string& url);
+  // Transfers a server may have at once: HTTP/2 streams share its one connection; otherwise
+  // each is a connection of its own.
+  int TransfersAllowed(const TAheadTarget& target) const;
+  // A client for `url` set up as the run's client is, with its request parsed.
+  void AheadProbe(THttpClient& probe, const std::string& url) const;
   void SetFetchAheadActive(bool active);
   std::string TargetPath(std::string_view name) const;
   // Decodes an encoded page into its line list; false when no link may be taken from it.
@@ -236,6 +249,7 @@ class TMainForm {
   bool m_inAheadPoll = false;
   TSaveThrottle m_saveThrottle{0};
   std::unordered_map<std::string, bool> m_aheadNameTests;
+  std::unordered_map<std::string, TAheadTarget> m_aheadTargets;
   void RestoreKeptEntry();
 };
 

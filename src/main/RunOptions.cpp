@@ -65,7 +65,8 @@ TRunOptions TRunOptions::Parse(std::string_view text) {
 }
 
 std::string TRunOptions::Text() const {
-  std::string text = "Parallel=" + std::to_string(Parallel) + "\r\n";
+  // A number not chosen is not written: it follows the connection use's default.
+  std::string text = Parallel > 0 ? "Parallel=" + std::to_string(Parallel) + "\r\n" : "";
   text += std::string("Reader=") + (Reader == LinkReader::Html ? "html" : "patterns") + "\r\n";
   for (const KindKeys& k : kKindKeys) {
     const TKindOption& o = this->*k.option;

@@ -23,10 +23,17 @@ struct TKindOption {
 };
 
 struct TRunOptions {
+  // Transfers at once when the user has not chosen a number: with a connection per file, and
+  // with kept connections. There an HTTP/2 server's transfers are streams of its one connection,
+  // and on links of 20-100 ms round trips 32 of them take about half the time 16 do; an HTTP/1.x
+  // server gets at most kMaxConnectionsPerServer of them, one connection each.
   static constexpr int kDefaultParallel = 4;
-  static constexpr int kMaxParallel = 8;
-  // Transfers at once: the run's own and those fetched ahead of it (1: one at a time).
-  int Parallel = kDefaultParallel;
+  static constexpr int kDefaultParallelKeep = 32;
+  static constexpr int kMaxParallel = 32;
+  static constexpr int kMaxConnectionsPerServer = 8;
+  // Transfers at once: the run's own and those fetched ahead of it (1: one at a time); 0 when not
+  // chosen, following the connection use (TransfersAtOnce).
+  int Parallel = 0;
   LinkReader Reader = LinkReader::Patterns;
   TKindOption Png{false, "*.png"};
   TKindOption Webp{false, "*.webp"};
@@ -35,6 +42,12 @@ struct TRunOptions {
   ConnectionUse Connection = ConnectionUse::Close;
 
   bool operator==(const TRunOptions&) const = default;
+
+  // The number of transfers at once this run makes: the chosen one, or the default for `use`.
+  static int DefaultParallel(ConnectionUse use) {
+    return use == ConnectionUse::Keep ? kDefaultParallelKeep : kDefaultParallel;
+  }
+  int TransfersAtOnce() const { return Parallel > 0 ? Parallel : DefaultParallel(Connection); }
 
   // The options file beside the settings file `iniFileName` (core paths).
   static std::string FileBeside(std::string_view iniFileName);

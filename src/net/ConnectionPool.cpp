@@ -51,6 +51,7 @@ std::unique_ptr<TByteStream> TConnectionPool::Take(const std::string& key) {
 void TConnectionPool::Clear() {
   m_idle.clear();
   m_http2.clear();
+  m_chose.clear();
 }
 
 }  // namespace toravin

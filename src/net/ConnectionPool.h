@@ -9,6 +9,7 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "net/ByteStream.h"
@@ -39,6 +40,12 @@ class TConnectionPool {
 
   // The HTTP/2 connection of each server that chose it: one per key, shared by all exchanges.
   std::map<std::string, std::shared_ptr<THttp2Connection>>& Http2() { return m_http2; }
+  // What a server offered HTTP/2 chose by ALPN (true: h2), once one connection has told.
+  void Learn(const std::string& key, bool http2) { m_chose[key] = http2; }
+  std::optional<bool> ChoseHttp2(const std::string& key) const {
+    auto it = m_chose.find(key);
+    return it == m_chose.end() ? std::nullopt : std::optional<bool>(it->second);
+  }
 
  private:
   struct Entry {
@@ -48,6 +55,7 @@ class TConnectionPool {
   };
   std::deque<Entry> m_idle;  // oldest first
   std::map<std::string, std::shared_ptr<THttp2Connection>> m_http2;
+  std::map<std::string, bool> m_chose;
 };
 
 }  // namespace toravin

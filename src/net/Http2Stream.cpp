@@ -66,7 +66,9 @@ int THttp2Stream::PollConnect(int ms) {
   if (m_connection || !m_tls) return 0;
   const int rc = m_tls->PollConnect(ms);
   if (rc != 0) return rc;
-  if (m_tls->ChosenProtocol() == "h2") {
+  const bool http2 = m_tls->ChosenProtocol() == "h2";
+  if (m_pool) m_pool->Learn(m_key, http2);
+  if (http2) {
     m_connection = std::make_shared<THttp2Connection>(std::move(m_tls));
     if (m_pool) m_pool->Http2()[m_key] = m_connection;
   }

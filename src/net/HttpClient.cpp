@@ -515,7 +515,7 @@ std::unique_ptr<TByteStream> THttpClient::NewStream() {
 }
 
 std::unique_ptr<TByteStream> THttpClient::NewConnection() {
-  if (Pool && m_secure && Proxy.empty()) {
+  if (OffersHttp2()) {
     // Kept connections to an HTTPS server offer HTTP/2; one connection per server carries all
     // its exchanges as streams once the server has chosen it.
     const std::string key = ConnectionKey();

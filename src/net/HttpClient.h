@@ -140,6 +140,9 @@ class THttpClient : public TSockClient {
   // through a proxy a CONNECT tunnel instead of the proxy's request form.
   bool Secure() const { return m_secure; }
 
+  // A new connection for the current request offers HTTP/2 (kept connections, direct HTTPS).
+  bool OffersHttp2() const { return Pool && m_secure && Proxy.empty(); }
+
   // What a kept connection for the current request leads to: the server's scheme, host and port,
   // or, for plain HTTP through a proxy, the proxy alone.
   std::string ConnectionKey() const;

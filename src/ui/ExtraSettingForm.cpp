@@ -24,7 +24,7 @@ using K = ControlKind;
 const std::array kControls{
     ControlSpec{"Label1", K::Label, nullptr, 16, 20, 100, 12, "同時に転送する数：", "", 0, -1},
     ControlSpec{"ParallelEdit", K::Custom, nullptr, 128, 16, 49, 20, "",
-                "いくつのファイルを同時に転送するか（1～8）", 0, 0, "Label1"},
+                "いくつのファイルを同時に転送するか（1～32）", 0, 0, "Label1"},
     ControlSpec{"ReaderGroupBox", K::GroupBox, nullptr, 16, 48, 369, 69, "ページの読み方", "", 0,
                 1},
     ControlSpec{"PatternsRadio", K::RadioButton, "ReaderGroupBox", 16, 20, 337, 17,
@@ -114,8 +114,11 @@ void TExtraSettingForm::bind() {
     connect(m_controls->get<QLineEdit>(k.edit), &QLineEdit::textEdited, this,
             [this, k](const QString& text) { (m_model.*k.editControl).Text = ToSjis(text); });
   }
-  BindCheckBox(m_controls->get<QCheckBox>("ConnectionCheckBox"),
-               m_model.ConnectionCheckBox.Checked);
+  BindCheckBox(m_controls->get<QCheckBox>("ConnectionCheckBox"), m_model.ConnectionCheckBox.Checked,
+               [this] {
+                 m_model.ConnectionCheckBoxClick();
+                 syncFromModel();
+               });
   for (const char* name : {"PatternsRadio", "HtmlRadio"}) {
     const bool html = std::string_view(name) == "HtmlRadio";
     connect(m_controls->get<QRadioButton>(name), &QRadioButton::toggled, this,

@@ -111,15 +111,19 @@ def main():
                           all(got.get(k) == v for k, v in expected.items()))
                     boxes = [ln for ln in run.stdout.splitlines() if ln.startswith("box:")]
                     outcome[bool(flags)] = (boxes, len(lines),
-                                            sum(" HTTP/2.0 " in ln for ln in lines))
+                                            sum(" HTTP/2.0 " in ln for ln in lines),
+                                            len({ln.split()[-1] for ln in lines}))
                 close, keep = outcome[False], outcome[True]
                 check("http2 server: the same boxes either way", close[0] == keep[0],
                       f"{close[0]} / {keep[0]}")
                 check("http2 server: no request more with kept connections", keep[1] <= close[1],
                       f"{keep[1]} / {close[1]}")
                 check("http2 server: a connection per file speaks HTTP/1.1", close[2] == 0)
-                check("http2 server: kept connections speak HTTP/2", keep[2] > 0,
+                check("http2 server: kept connections speak HTTP/2", keep[2] == keep[1] > 0,
                       h2.requests()[-1500:])
+                # Its default 32 transfers at once are streams of one connection.
+                check("http2 server: one connection carries every request", keep[3] == 1,
+                      f"{keep[3]} connections")
             finally:
                 h2.stop()
 

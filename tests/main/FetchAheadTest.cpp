@@ -169,6 +169,33 @@ TEST_F(FetchAhead, KeptConnectionsGiveTheSameOutcomeAndRequestsWithFewerConnecti
   }
 }
 
+// However many transfers at once, a server gets at most eight connections at once, whether each
+// file has its own or they are kept open; and the run uses them.
+TEST_F(FetchAhead, AServerGetsAtMostEightConnectionsAtOnce) {
+  S().JPGDownLoad = true;
+  server.SetConcurrent(true);
+  std::string html;
+  for (int i = 0; i < 40; ++i) {
+    const std::string name = "f" + std::to_string(i) + ".jpg";
+    html += "<img src=\"" + name + "\">";
+    ServeWith("/" + name, [this, name](int) {
+      ScriptedReply r = keep ? ScriptedReply::Http11(200, name, "Content-Type: image/jpeg\r\n")
+                             : ScriptedReply::Http(200, name, "Content-Type: image/jpeg\r\n");
+      r.steps.insert(r.steps.begin(), {ScriptedReply::Step::Kind::Delay, "", 20});
+      return r;
+    });
+  }
+  Page("/index.html", html);
+  for (bool kept : {false, true}) {
+    keep = kept;
+    const Outcome o = Run(32, "/index.html");
+    EXPECT_EQ(o.files.size(), 40u) << kept;
+    EXPECT_EQ(o.files.at("f7.jpg"), "f7.jpg");
+    EXPECT_LE(server.MostOpenAtOnce(), 8) << kept;
+    EXPECT_GE(server.MostOpenAtOnce(), 6) << kept;
+  }
+}
+
 // While the run saves the first file, the next entries have been asked for.
 TEST_F(FetchAhead, TheNextEntriesAreAskedForWhileTheFirstIsHandled) {
   struct Case {
@@ -342,23 +369,34 @@ TEST(RunOptionsFile, ConnectionIsKeepOnlyWhenTheFileSaysSo) {
   EXPECT_EQ(TRunOptions::Parse(o.Text()), o);
 }
 
+// A count not chosen (missing, or out of range) follows the connection use: 4 with a connection
+// per file, 32 with kept connections; and it is not written back.
 TEST(RunOptionsFile, CountIsReadWithinItsRangeElseTheDefault) {
   struct Case {
     const char* text;
     int parallel;
+    int atOnce;
   };
-  const Case cases[] = {{"Parallel=1\r\n", 1},
-                        {"Parallel=8", 8},
-                        {"Parallel = 3\n", 3},
-                        {"Parallel=9\r\n", 4},
-                        {"Parallel=0", 4},
-                        {"Parallel=x", 4},
-                        {"", 4},
-                        {"Other=2\nParallel=2", 2}};
-  for (const Case& c : cases) EXPECT_EQ(TRunOptions::Parse(c.text).Parallel, c.parallel) << c.text;
+  const Case cases[] = {{"Parallel=1\r\n", 1, 1},
+                        {"Parallel=8", 8, 8},
+                        {"Parallel = 3\n", 3, 3},
+                        {"Parallel=9\r\nConnection=keep", 9, 9},
+                        {"Parallel=32", 32, 32},
+                        {"Parallel=33\r\n", 0, 4},
+                        {"Parallel=0", 0, 4},
+                        {"Parallel=x\nConnection=keep", 0, 32},
+                        {"", 0, 4},
+                        {"Connection=keep", 0, 32},
+                        {"Other=2\nParallel=2", 2, 2}};
+  for (const Case& c : cases) {
+    const TRunOptions o = TRunOptions::Parse(c.text);
+    EXPECT_EQ(o.Parallel, c.parallel) << c.text;
+    EXPECT_EQ(o.TransfersAtOnce(), c.atOnce) << c.text;
+    EXPECT_EQ(o.Text().find("Parallel"), c.parallel ? 0u : std::string::npos) << c.text;
+  }
   EXPECT_EQ(TRunOptions{6}.Text().rfind("Parallel=6\r\nReader=patterns\r\n", 0), 0u);
   EXPECT_EQ(TRunOptions::FileBeside("C:\\dir\\ToraVin.ini"), "C:\\dir\\ToraVin.options");
-  EXPECT_EQ(TRunOptions::Load("/nonexistent/ToraVin.options").Parallel, 4);
+  EXPECT_EQ(TRunOptions::Load("/nonexistent/ToraVin.options").TransfersAtOnce(), 4);
 }
 
 TEST_F(FetchAhead, CountIsKeptBesideTheSettingsFileWhichStaysAsItWas) {
@@ -376,7 +414,9 @@ TEST_F(FetchAhead, CountIsKeptBesideTheSettingsFileWhichStaysAsItWas) {
   mf->FormCreate();
   EXPECT_EQ(mf->ParallelTransfers(), 7);
   mf->SetParallelTransfers(12);
-  EXPECT_EQ(mf->ParallelTransfers(), 8);
+  EXPECT_EQ(mf->ParallelTransfers(), 12);
+  mf->SetParallelTransfers(40);
+  EXPECT_EQ(mf->ParallelTransfers(), 32);
   mf->SetParallelTransfers(0);
   EXPECT_EQ(mf->ParallelTransfers(), 1);
 }

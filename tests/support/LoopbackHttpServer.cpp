@@ -128,6 +128,11 @@ std::vector<int> LoopbackHttpServer::RequestConnections() const {
   return m_requestConnections;
 }
 
+int LoopbackHttpServer::MostOpenAtOnce() const {
+  std::lock_guard lock(m_mutex);
+  return m_mostOpen;
+}
+
 int LoopbackHttpServer::Connections() const {
   std::lock_guard lock(m_mutex);
   return m_connections;
@@ -163,6 +168,10 @@ void LoopbackHttpServer::Serve() {
 }
 
 void LoopbackHttpServer::ServeConnection(int fd, int connection) {
+  {
+    std::lock_guard lock(m_mutex);
+    m_mostOpen = std::max(m_mostOpen, ++m_open);
+  }
   for (bool first = true;; first = false) {
     if (!first) {
       // Kept open: wait for the next request, or for the client's close.
@@ -191,6 +200,10 @@ void LoopbackHttpServer::ServeConnection(int fd, int connection) {
       reply.readRequest = false;
     }
     if (!Handle(fd, reply, index) || !reply.keepOpen) break;
+  }
+  {
+    std::lock_guard lock(m_mutex);
+    --m_open;
   }
   ::close(fd);
 }

@@ -79,6 +79,8 @@ class LoopbackHttpServer {
   // The connection (counted from 0 in the order accepted) each request came on.
   std::vector<int> RequestConnections() const;
   int Connections() const;
+  // The most connections that were open at once so far.
+  int MostOpenAtOnce() const;
 
  private:
   void Serve();
@@ -97,6 +99,8 @@ class LoopbackHttpServer {
   std::vector<std::string> m_requests;
   std::vector<int> m_requestConnections;
   int m_connections = 0;
+  int m_open = 0;
+  int m_mostOpen = 0;
   std::atomic<bool> m_concurrent = false;
   std::vector<std::thread> m_workers;
   bool m_stopped = false;

@@ -420,7 +420,7 @@ TEST_F(UiWithForm, ExtraSettingFormLayoutKeyboardAndConfirm) {
       dialog,
       {
           {"Label1", 16, 20, 100, 12, "同時に転送する数：", ""},
-          {"ParallelEdit", 128, 16, 49, 20, nullptr, "いくつのファイルを同時に転送するか（1～8）"},
+          {"ParallelEdit", 128, 16, 49, 20, nullptr, "いくつのファイルを同時に転送するか（1～32）"},
           {"ReaderGroupBox", 16, 48, 369, 69, "ページの読み方", ""},
           {"PatternsRadio", 16, 20, 337, 17, "リンクのパターンで探す（従来どおり）", ""},
           {"HtmlRadio", 16, 42, 337, 17, "HTMLとして読む", "srcset、data-src、picture なども読む"},

@@ -305,13 +305,13 @@ TEST_F(SettingForm, ExtraSettingsRoundTripThroughTheOptionsFile) {
   EXPECT_FALSE(m->HtmlRadio.Checked);
   EXPECT_EQ(m->PngFileEdit.Text, "*.png");
   EXPECT_FALSE(m->SvgFileEdit.Enabled);
-  for (const char* bad : {"0", "9", ""}) {
+  for (const char* bad : {"0", "33", ""}) {
     m->ParallelEdit.SetText(bad);
     m->YesBitBtnClick();
     EXPECT_EQ(m->Result, ModalResult::mrNone) << bad;
     EXPECT_EQ(m->FocusControl, "ParallelEdit") << bad;
   }
-  EXPECT_EQ(Boxes().back(), "同時に転送する数は、1 から 8 までの整数で入力してください。");
+  EXPECT_EQ(Boxes().back(), "同時に転送する数は、1 から 32 までの整数で入力してください。");
   m->ParallelEdit.SetText("2");
   // A broken mask is refused only while its kind is ticked.
   m->WebpFileEdit.Text = "(*.webp";
@@ -361,10 +361,24 @@ TEST_F(SettingForm, ExtraSettingsRoundTripThroughTheOptionsFile) {
 TEST_F(SettingForm, KeptConnectionsRoundTripThroughTheOptionsFile) {
   auto m = OpenExtra();
   EXPECT_FALSE(m->ConnectionCheckBox.Checked);
-  m->ConnectionCheckBox.Checked = true;
+  // The count that shows a default follows the box; one typed stays.
+  struct Step {
+    const char* typed;  // null: as shown
+    bool keep;
+    const char* shown;
+  };
+  for (const Step& s : {Step{nullptr, true, "32"}, Step{nullptr, false, "4"}, Step{"6", true, "6"},
+                        Step{"32", false, "4"}, Step{nullptr, true, "32"}}) {
+    if (s.typed) m->ParallelEdit.SetText(s.typed);
+    m->ConnectionCheckBox.Checked = s.keep;
+    m->ConnectionCheckBoxClick();
+    EXPECT_EQ(m->ParallelEdit.Text(), s.shown) << s.typed << s.keep;
+  }
   m->YesBitBtnClick();
   EXPECT_EQ(m->Result, ModalResult::mrOk);
   EXPECT_EQ(mf->RunOptions().Connection, ConnectionUse::Keep);
+  EXPECT_EQ(mf->RunOptions().Parallel, 0);  // the default, not a number of its own
+  EXPECT_EQ(mf->ParallelTransfers(), 32);
   Stop();
   const std::string kept = ReadFileBytes(tmp.File("ToraVin.options"));
   EXPECT_NE(kept.find("\r\nConnection=keep\r\n"), std::string::npos) << kept;

@@ -28,7 +28,7 @@ constexpr int kExitUsage = 2;
 int Usage() {
   std::fputs(
       "usage: toravin-headless --ini FILE [--continue] [--no-pauses] [--answer yes|no]"
-      " [--parallel 1-8] [--reader html|patterns] [--connection keep|close]\n",
+      " [--parallel 1-32] [--reader html|patterns] [--connection keep|close]\n",
       stderr);
   return kExitUsage;
 }
@@ -85,9 +85,11 @@ int main(int argc, char** argv) {
     } else if (a == "--no-pauses") {
       noPauses = true;
     } else if (a == "--parallel" && i + 1 < argc) {
-      std::string v = argv[++i];
-      if (v.size() != 1 || v[0] < '1' || v[0] > '8') return Usage();
-      parallel = v[0] - '0';
+      const std::string v = argv[++i];
+      const bool digits =
+          !v.empty() && v.size() <= 2 && v.find_first_not_of("0123456789") == std::string::npos;
+      parallel = digits ? std::stoi(v) : 0;
+      if (parallel < 1 || parallel > TRunOptions::kMaxParallel) return Usage();
     } else if (a == "--reader" && i + 1 < argc) {
       std::string v = argv[++i];
       if (v != "html" && v != "patterns") return Usage();
