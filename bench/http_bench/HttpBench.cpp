@@ -1,6 +1,7 @@
 // Throughput and memory of THttpClient::Get against nginx on loopback, next to curl and wget in
 // the same run: one 1 GiB body held in memory (time and peak RSS of a child process that does
-// only that Get), and 1,000 files of 10 KB fetched one after another. Both rows run over HTTP and
+// only that Get), and 1,000 files of 10 KB fetched one after another, with a connection per file
+// and with kept connections (processor time and peak RSS of each side). The rows run over HTTP and
 // over HTTPS (a second nginx serving the same files with a certificate made for the run).
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -10,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <string>
 
 #include "net/HttpClient.h"
@@ -39,9 +41,15 @@ double Seconds(Clock::time_point since) {
   return std::chrono::duration<double>(Clock::now() - since).count();
 }
 
-// Runs `body` in a child process; returns its wall time and peak RSS (bytes).
+struct ChildRun {
+  double secs = 0;  // wall time
+  long rss = 0;     // peak RSS, bytes (of the child or of what it waited for, the larger)
+  double cpu = 0;   // processor time, user and system, the child's and what it waited for
+};
+
+// Runs `body` in a child process.
 template <typename F>
-std::pair<double, long> InChild(F body) {
+ChildRun InChild(F body) {
   auto start = Clock::now();
   pid_t pid = ::fork();
   if (pid == 0) _exit(body() ? 0 : 1);
@@ -50,7 +58,8 @@ std::pair<double, long> InChild(F body) {
   ::wait4(pid, &status, 0, &ru);
   double secs = Seconds(start);
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) std::printf("  (child failed)\n");
-  return {secs, ru.ru_maxrss * 1024L};
+  const auto time = [](const timeval& tv) { return tv.tv_sec + tv.tv_usec / 1e6; };
+  return {secs, ru.ru_maxrss * 1024L, time(ru.ru_utime) + time(ru.ru_stime)};
 }
 
 double Best(int runs, const std::function<double()>& f) {
@@ -61,11 +70,21 @@ double Best(int runs, const std::function<double()>& f) {
 
 // The two rows for one server: `base` is its URL; `curlOptions` and `wgetOptions` carry what the
 // peers need for it (the test authority over HTTPS).
+void BigRows(const char* label, const std::string& base, int bigMiB,
+             const std::string& curlOptions);
+void SmallRows(const char* label, const std::string& base, const std::string& dir, int smallFiles,
+               const std::string& wgetOptions);
+
 void Rows(const char* label, const std::string& base, const std::string& dir, int bigMiB,
           int smallFiles, const std::string& curlOptions, const std::string& wgetOptions) {
-  const long bodyBytes = long{bigMiB} << 20;
+  // --- one 1 GiB body (TORAVIN_BENCH_SMALL_ONLY: the small files alone) ---
+  if (std::getenv("TORAVIN_BENCH_SMALL_ONLY") == nullptr) BigRows(label, base, bigMiB, curlOptions);
+  SmallRows(label, base, dir, smallFiles, wgetOptions);
+}
 
-  // --- one 1 GiB body ---
+void BigRows(const char* label, const std::string& base, int bigMiB,
+             const std::string& curlOptions) {
+  const long bodyBytes = long{bigMiB} << 20;
   double curlBig = Best(3, [&] {
     auto t = Clock::now();
     std::system(("curl -s " + curlOptions + " -o /dev/null " + base + "/big.zip").c_str());
@@ -77,7 +96,7 @@ void Rows(const char* label, const std::string& base, const std::string& dir, in
   double oursBig = Best(3, [&] {
     int fds[2];
     if (::pipe(fds) != 0) return 1e9;
-    auto [secs, peak] = InChild([&] {
+    auto [secs, peak, cpu] = InChild([&] {
       toravin::THttpClient http;
       http.TimeOut = 60000;
       auto t = Clock::now();
@@ -99,7 +118,10 @@ void Rows(const char* label, const std::string& base, const std::string& dir, in
       curlBig / oursBig);
   std::printf("%s 1 GiB body: peak RSS of the Get process %.1f MiB = %.3f x body (<= 1.25)\n",
               label, rss / 1048576.0, static_cast<double>(rss) / bodyBytes);
+}
 
+void SmallRows(const char* label, const std::string& base, const std::string& dir, int smallFiles,
+               const std::string& wgetOptions) {
   // --- 1,000 files of 10 KB ---
   std::string list = dir + "/list-" + label + ".txt";
   {
@@ -133,6 +155,33 @@ void Rows(const char* label, const std::string& base, const std::string& dir, in
   });
   std::printf("%s 1000 x 10 KB: wget with a connection per file %.3f s, Get/that %.2f\n", label,
               wgetFresh, oursSmall / wgetFresh);
+
+  // Kept connections: the client's pool against wget's one kept connection, each in a process of
+  // its own for its processor time and peak RSS; best wall time of three.
+  ChildRun wgetKept{1e9}, oursKept{1e9};
+  for (int round = 0; round < 3; ++round) {
+    ChildRun w = InChild([&] {
+      return std::system(("wget -q " + wgetOptions + " -i " + list + " -O /dev/null").c_str()) == 0;
+    });
+    if (w.secs < wgetKept.secs) wgetKept = w;
+    ChildRun o = InChild([&] {
+      toravin::THttpClient http;
+      http.TimeOut = 60000;
+      http.Pool = std::make_shared<toravin::TConnectionPool>();
+      bool whole = true;
+      for (int i = 0; i < smallFiles; ++i) {
+        http.Get(base + "/s/f" + std::to_string(i) + ".jpg");
+        whole = whole && http.Body.size() == 10240;
+      }
+      return whole;
+    });
+    if (o.secs < oursKept.secs) oursKept = o;
+  }
+  std::printf(
+      "%s 1000 x 10 KB, kept connections: wget %.3f s (cpu %.2f s, peak RSS %.1f MiB), "
+      "Get %.3f s (cpu %.2f s, peak RSS %.1f MiB), ratio %.2f (<= 1.00)\n",
+      label, wgetKept.secs, wgetKept.cpu, wgetKept.rss / 1048576.0, oursKept.secs, oursKept.cpu,
+      oursKept.rss / 1048576.0, oursKept.secs / wgetKept.secs);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "main/FetchAhead.h"
 
 #include <algorithm>
+#include <string_view>
+#include <unordered_set>
 
 namespace toravin {
 
@@ -12,8 +14,10 @@ void TFetchAhead::Start(const std::string& url, std::unique_ptr<TAheadTransfer> 
 }
 
 void TFetchAhead::KeepOnly(const std::vector<std::string>& urls) {
+  if (m_transfers.empty()) return;
+  const std::unordered_set<std::string_view> kept(urls.begin(), urls.end());
   for (auto it = m_transfers.begin(); it != m_transfers.end();) {
-    if (std::find(urls.begin(), urls.end(), it->first) == urls.end()) {
+    if (!kept.contains(it->first)) {
       m_order.erase(std::remove(m_order.begin(), m_order.end(), it->first), m_order.end());
       it = m_transfers.erase(it);
       ++m_discarded;

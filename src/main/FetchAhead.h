@@ -23,6 +23,11 @@ class TFetchAhead {
   explicit TFetchAhead(std::int64_t maxHeld = kMaxHeldBytes) : m_maxHeld(maxHeld) {}
 
   bool Has(const std::string& url) const { return m_transfers.count(url) > 0; }
+  // The transfer for `url`, or null.
+  const TAheadTransfer* Find(const std::string& url) const {
+    auto it = m_transfers.find(url);
+    return it == m_transfers.end() ? nullptr : it->second.get();
+  }
   // The transfer for `url` still holds a connection.
   bool Busy(const std::string& url) const;
   int BusyCount() const;

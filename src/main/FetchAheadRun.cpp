@@ -5,11 +5,13 @@
 // events; the work list, the tests and everything the user is told stay in list order.
 #include <algorithm>
 #include <exception>
+#include <unordered_set>
 #include <utility>
 
 #include "main/MainForm.h"
 #include "main/TextUtil.h"
 #include "main/UrlRules.h"
+#include "platform/Clock.h"
 
 namespace toravin {
 namespace {
@@ -18,6 +20,9 @@ namespace {
 constexpr int kAheadScan = 256;
 // Entries fetched ahead at most, connections and whole replies together.
 constexpr std::size_t kMaxAhead = 64;
+// The transfers ahead are chosen again at least this often even when nothing they depend on has
+// changed as far as the run can tell.
+constexpr std::int64_t kReplanMs = 20;
 
 // The host of an absolute URL, in lower case, without its port.
 std::string HostOf(std::string_view url) {
@@ -47,6 +52,8 @@ void TMainForm::SetFetchAheadActive(bool active) {
   m_ahead.Clear();
   m_aheadNameTests.clear();
   m_aheadTargets.clear();
+  m_aheadUrls.clear();
+  m_aheadPlan = {};
   // A run's kept connections end with it.
   if (!active) m_pool->Clear();
 }
@@ -133,6 +140,21 @@ void TMainForm::AdvanceFetchAhead() {
   // A redirect in hand set a cookie that every later request carries: a request to that host
   // built now would lack it, so nothing is fetched ahead from the first such entry on.
   const std::string cookieHost = inHand ? LowerCase(HttpClient1.CookieRedirectHost()) : "";
+  // Nothing the choice depends on has changed (and it was made a moment ago): the transfers
+  // chosen go on.
+  TAheadPlan plan{s.Count(),
+                  inHand,
+                  inHand ? CurrentUrl : std::string(),
+                  cookieHost,
+                  m_ahead.BusyCount(),
+                  m_ahead.Count(),
+                  m_pool->Learned(),
+                  TickCountMs()};
+  if (plan == m_aheadPlan && plan.at - m_aheadPlan.at < kReplanMs) {
+    m_ahead.Poll();
+    if (m_form.Progress.Active) m_form.Progress.Ahead = m_ahead.BusyCount();
+    return;
+  }
   // The run's own connection is one of the N; a reply that has arrived whole holds none. Each
   // server gets at most its own share of them (TransfersAllowed).
   const int slots = ParallelTransfers() - 1;
@@ -141,20 +163,30 @@ void TMainForm::AdvanceFetchAhead() {
   if (inHand) ++perServer[HttpClient1.ConnectionKey()];
   std::vector<std::string> wanted;
   std::vector<std::string> referers;
+  std::unordered_set<std::string> seen;
   for (int i = first; i < s.Count() && i < first + kAheadScan; ++i) {
     const TDownLoadUnit& unit = s.Item(i);
-    std::string url = NormalizeUrl(IsAbsoluteLink(unit.Url) ? unit.Url : JoinLink(start, unit.Url));
+    auto known = m_aheadUrls.find(unit.Url);
+    if (known == m_aheadUrls.end()) {
+      known = m_aheadUrls
+                  .emplace(
+                      unit.Url,
+                      NormalizeUrl(IsAbsoluteLink(unit.Url) ? unit.Url : JoinLink(start, unit.Url)))
+                  .first;
+    }
+    std::string url = known->second;
     if (inHand && url == CurrentUrl) continue;
     if (!cookieHost.empty() && HostOf(url) == cookieHost) break;
-    if (std::find(wanted.begin(), wanted.end(), url) != wanted.end()) continue;
+    if (!seen.insert(url).second) continue;
     if (!PassesNameTestAhead(url, unit.Referer)) continue;
     const TAheadTarget& target = AheadTarget(url);
     if (!target.valid) continue;  // the entry meets its error at its own turn
-    if (!m_ahead.Has(url)) {
+    const TAheadTransfer* started = m_ahead.Find(url);
+    if (!started) {
       if (busy >= slots || wanted.size() >= kMaxAhead) break;
       if (perServer[target.key] >= TransfersAllowed(target)) break;
     }
-    if (!m_ahead.Has(url) || m_ahead.Busy(url)) {
+    if (!started || started->Busy()) {
       ++busy;
       ++perServer[target.key];
     }
@@ -178,7 +210,10 @@ void TMainForm::AdvanceFetchAhead() {
     m_ahead.Start(wanted[i], std::make_unique<TAheadTransfer>(probe));
   }
   m_ahead.Poll();
-  if (m_form.Progress.Active) m_form.Progress.Ahead = m_ahead.BusyCount();
+  plan.busy = m_ahead.BusyCount();
+  plan.count = m_ahead.Count();
+  m_aheadPlan = std::move(plan);
+  if (m_form.Progress.Active) m_form.Progress.Ahead = m_aheadPlan.busy;
 }
 
 std::unique_ptr<TByteStream> TMainForm::ReadyStream() {

@@ -247,9 +247,26 @@ class TMainForm {
   TRunOptions m_runOptions;
   bool m_aheadActive = false;
   bool m_inAheadPoll = false;
+  // What the transfers ahead were last chosen from; while it stays the same they are only
+  // advanced, not chosen again.
+  struct TAheadPlan {
+    int entries = -1;
+    bool inHand = false;
+    std::string current, cookieHost;
+    int busy = 0, count = 0;
+    std::size_t learned = 0;
+    std::int64_t at = 0;
+    bool operator==(const TAheadPlan& o) const {
+      return entries == o.entries && inHand == o.inHand && current == o.current &&
+             cookieHost == o.cookieHost && busy == o.busy && count == o.count &&
+             learned == o.learned;
+    }
+  } m_aheadPlan;
   TSaveThrottle m_saveThrottle{0};
   std::unordered_map<std::string, bool> m_aheadNameTests;
   std::unordered_map<std::string, TAheadTarget> m_aheadTargets;
+  // Work-list URLs as the run requests them (joined to the start page and normalized).
+  std::unordered_map<std::string, std::string> m_aheadUrls;
   void RestoreKeptEntry();
 };
 

@@ -42,6 +42,7 @@ class TConnectionPool {
   std::map<std::string, std::shared_ptr<THttp2Connection>>& Http2() { return m_http2; }
   // What a server offered HTTP/2 chose by ALPN (true: h2), once one connection has told.
   void Learn(const std::string& key, bool http2) { m_chose[key] = http2; }
+  std::size_t Learned() const { return m_chose.size(); }
   std::optional<bool> ChoseHttp2(const std::string& key) const {
     auto it = m_chose.find(key);
     return it == m_chose.end() ? std::nullopt : std::optional<bool>(it->second);
