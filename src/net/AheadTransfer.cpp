@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 
 #include <algorithm>
+#include <array>
 
 #include "net/AheadStream.h"
 #include "net/ConnectionPool.h"
@@ -100,12 +101,14 @@ std::int64_t TAheadTransfer::Poll(std::int64_t room) {
   }
   if (m_state != State::Receiving || m_ended) return 0;
   std::int64_t got = 0;
+  // Received into one buffer for all transfers, then appended: growing the reply first would
+  // clear a whole block for every receive that finds nothing.
+  static thread_local std::array<char, kReceiveBlock> block;
   for (int i = 0; i < kReceivesPerPoll && room - got > 0; ++i) {
     std::size_t want = static_cast<std::size_t>(std::min(kReceiveBlock, room - got));
     std::size_t old = m_reply.size();
-    m_reply.resize(old + want);
-    std::int64_t n = m_stream->Receive(m_reply.data() + old, want, false);
-    m_reply.resize(old + static_cast<std::size_t>(std::max<std::int64_t>(n, 0)));
+    std::int64_t n = m_stream->Receive(block.data(), want, false);
+    if (n > 0) m_reply.append(block.data(), static_cast<std::size_t>(n));
     if (n > 0) {
       got += n;
       if (m_pool) {
