@@ -160,7 +160,11 @@ void TMainForm::AdvanceFetchAhead() {
   const int slots = ParallelTransfers() - 1;
   int busy = 0;
   std::unordered_map<std::string, int> perServer;
-  if (inHand) ++perServer[HttpClient1.ConnectionKey()];
+  // The entry in hand counts while it holds a connection: one whose reply arrived whole ahead
+  // reads from memory, and its connection already serves another.
+  if (inHand && HttpClient1.HoldsConnection()) {
+    ++perServer[HttpClient1.ConnectionKey()];
+  }
   std::vector<std::string> wanted;
   std::vector<std::string> referers;
   std::unordered_set<std::string> seen;

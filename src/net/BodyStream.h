@@ -29,6 +29,7 @@ class TBodyStream : public TByteStream {
   bool WaitWritable(int ms) override;
   void Close() override;
   std::string FailureText(int code) const override;
+  bool HoldsConnection() const override { return m_connection && m_connection->HoldsConnection(); }
 
   // The body has ended where its framing says, the reply allows another exchange, and nothing
   // beyond the body has arrived.

@@ -56,6 +56,9 @@ class TByteStream {
   // The stream is one exchange on a connection shared with others (an HTTP/2 stream): it ends
   // with its exchange and is never kept for another one.
   virtual bool Multiplexed() const { return false; }
+
+  // The stream still reads from a connection of its own (not only from bytes it holds).
+  virtual bool HoldsConnection() const { return IsOpen(); }
 };
 
 }  // namespace toravin

@@ -101,6 +101,9 @@ class THttpClient : public TSockClient {
   void Abort() override;
   // A command is running: its events are being raised, or it waits for the network.
   bool InCommand() const { return m_inCommand; }
+  // The exchange in hand reads from a connection of its own, or is about to make one (not when
+  // it reads a reply that arrived whole ahead of it).
+  bool HoldsConnection() const { return !Stream() || Stream()->HoldsConnection(); }
   // While the command in hand follows a redirect that set a cookie: the host that set it (every
   // later request carries the cookie); empty otherwise.
   const std::string& CookieRedirectHost() const { return m_cookieRedirectHost; }
