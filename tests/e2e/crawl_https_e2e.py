@@ -9,6 +9,7 @@ import os
 import subprocess
 import sys
 import tempfile
+import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import tori  # noqa: E402
@@ -124,6 +125,42 @@ def main():
                 # Its default 32 transfers at once are streams of one connection.
                 check("http2 server: one connection carries every request", keep[3] == 1,
                       f"{keep[3]} connections")
+
+                # Large files at 32 at once over one connection: what the transfers ahead hold
+                # stays within their bound (64 MB, and 1 MB a stream not read), not the bodies.
+                sizes = {f"b{i}.zip": (48 << 20) + i for i in range(6)}
+                for name, size in sizes.items():
+                    with open(os.path.join(root, name), "wb") as f:
+                        f.truncate(size)
+                with open(os.path.join(root, "big.html"), "w") as f:
+                    f.write("".join(f'<a href="{n}">{n}</a>' for n in sizes))
+                save = os.path.join(work, "save-h2-big")
+                os.mkdir(save)
+                ini = os.path.join(work, "ToraVin.ini")
+                with open(ini, "wb") as f:
+                    f.write(tori.settings_image({
+                        **base, "TargetDir": save,
+                        "TargetURL": f"https://127.0.0.1:{h2.tls_ports['good']}/big.html"}))
+                run = subprocess.Popen([headless, "--ini", ini, "--no-pauses", "--connection",
+                                        "keep"], cwd=work, env=env, stdout=subprocess.DEVNULL,
+                                       stderr=subprocess.DEVNULL)
+                peak = 0
+                while run.poll() is None:
+                    try:
+                        with open(f"/proc/{run.pid}/status") as f:
+                            for line in f:
+                                if line.startswith("VmHWM:"):
+                                    peak = max(peak, int(line.split()[1]) >> 10)
+                    except OSError:
+                        pass
+                    time.sleep(0.02)
+                got = {n: os.path.getsize(os.path.join(save, n)) for n in os.listdir(save)}
+                check("http2 server, large files: every one whole", got == sizes,
+                      f"{got} (exit {run.returncode})")
+                check("http2 server, large files: peak RSS under 160 MB of 288 MB fetched",
+                      peak < 160, f"{peak} MB")
+                for name in sizes:
+                    os.remove(os.path.join(root, name))
             finally:
                 h2.stop()
 
