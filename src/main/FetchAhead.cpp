@@ -13,11 +13,9 @@ void TFetchAhead::Start(const std::string& url, std::unique_ptr<TAheadTransfer> 
   ++m_started;
 }
 
-void TFetchAhead::KeepOnly(const std::vector<std::string>& urls) {
-  if (m_transfers.empty()) return;
-  const std::unordered_set<std::string_view> kept(urls.begin(), urls.end());
+void TFetchAhead::KeepOnly(const std::unordered_set<std::string_view>& urls) {
   for (auto it = m_transfers.begin(); it != m_transfers.end();) {
-    if (!kept.contains(it->first)) {
+    if (!urls.contains(it->first)) {
       m_order.erase(std::remove(m_order.begin(), m_order.end(), it->first), m_order.end());
       it = m_transfers.erase(it);
       ++m_discarded;

@@ -8,6 +8,8 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "net/AheadTransfer.h"
@@ -34,7 +36,7 @@ class TFetchAhead {
   int Count() const { return static_cast<int>(m_transfers.size()); }
   void Start(const std::string& url, std::unique_ptr<TAheadTransfer> transfer);
   // Drops every transfer whose URL is not in `urls`.
-  void KeepOnly(const std::vector<std::string>& urls);
+  void KeepOnly(const std::unordered_set<std::string_view>& urls);
   // Advances every transfer, in the order they were started, within the byte bound.
   void Poll();
   // The stream for the exchange `identity` (TAheadTransfer::Identity) of `url`: the transfer's

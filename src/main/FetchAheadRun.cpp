@@ -50,31 +50,34 @@ void TMainForm::SetFetchAheadActive(bool active) {
   // Transfers ahead advance between the client's wait slices: shorter slices keep them moving.
   HttpClient1.WaitSliceMs = active && ParallelTransfers() > 1 ? 1 : TSockClient::kWaitSliceMs;
   m_ahead.Clear();
-  m_aheadNameTests.clear();
-  m_aheadTargets.clear();
-  m_aheadUrls.clear();
+  m_aheadEntries.clear();
   m_aheadPlan = {};
   // A run's kept connections end with it.
   if (!active) m_pool->Clear();
 }
 
-bool TMainForm::PassesNameTestAhead(const std::string& url, const std::string& referer) {
+TMainForm::TAheadEntry& TMainForm::AheadEntry(const std::string& listed, const std::string& start) {
+  auto it = m_aheadEntries.find(listed);
+  if (it != m_aheadEntries.end()) return it->second;
+  TAheadEntry entry;
+  entry.url = NormalizeUrl(IsAbsoluteLink(listed) ? listed : JoinLink(start, listed));
+  return m_aheadEntries.emplace(listed, std::move(entry)).first->second;
+}
+
+bool TMainForm::PassesNameTestAhead(TAheadEntry& entry, const std::string& referer) {
   const NameCharset charset = CharsetOf(referer);
-  std::string key = url;
-  key += '\n';
-  key += std::to_string(static_cast<int>(charset));
-  auto it = m_aheadNameTests.find(key);
-  if (it != m_aheadNameTests.end()) return it->second;
+  signed char& known = entry.passes.at(static_cast<std::size_t>(charset));
+  if (known >= 0) return known != 0;
   // The test reads the name in the charset of the entry's own referrer, as at its turn.
   const NameCharset kept = std::exchange(m_nameCharset, charset);
   bool pass = false;
   try {
-    pass = CheckFileName(url);
+    pass = CheckFileName(entry.url);
   } catch (const std::exception&) {
     pass = false;  // the entry meets its error at its own turn
   }
   m_nameCharset = kept;
-  m_aheadNameTests.emplace(std::move(key), pass);
+  known = pass ? 1 : 0;
   return pass;
 }
 
@@ -92,18 +95,17 @@ void TMainForm::AheadProbe(THttpClient& probe, const std::string& url) const {
   probe.ParseURL();
 }
 
-const TMainForm::TAheadTarget& TMainForm::AheadTarget(const std::string& url) {
-  auto it = m_aheadTargets.find(url);
-  if (it != m_aheadTargets.end()) return it->second;
+const TMainForm::TAheadTarget& TMainForm::AheadTarget(TAheadEntry& entry) {
+  if (entry.target) return *entry.target;
   TAheadTarget target;
   try {
     THttpClient probe;
-    AheadProbe(probe, url);
+    AheadProbe(probe, entry.url);
     target = {probe.ConnectionKey(), probe.OffersHttp2(), true};
   } catch (const std::exception&) {
     target.valid = false;  // the entry meets its error at its own turn
   }
-  return m_aheadTargets.emplace(url, std::move(target)).first->second;
+  return entry.target.emplace(std::move(target));
 }
 
 int TMainForm::TransfersAllowed(const TAheadTarget& target) const {
@@ -159,31 +161,23 @@ void TMainForm::AdvanceFetchAhead() {
   // server gets at most its own share of them (TransfersAllowed).
   const int slots = ParallelTransfers() - 1;
   int busy = 0;
-  std::unordered_map<std::string, int> perServer;
+  std::unordered_map<std::string_view, int> perServer;
   // The entry in hand counts while it holds a connection: one whose reply arrived whole ahead
   // reads from memory, and its connection already serves another.
-  if (inHand && HttpClient1.HoldsConnection()) {
-    ++perServer[HttpClient1.ConnectionKey()];
-  }
-  std::vector<std::string> wanted;
-  std::vector<std::string> referers;
-  std::unordered_set<std::string> seen;
+  const std::string inHandKey = inHand ? HttpClient1.ConnectionKey() : std::string();
+  if (inHand && HttpClient1.HoldsConnection()) ++perServer[inHandKey];
+  // The entries chosen, with their referrers; both stay put until the end of this pass.
+  std::vector<std::pair<TAheadEntry*, const std::string*>> wanted;
+  std::unordered_set<std::string_view> seen;
   for (int i = first; i < s.Count() && i < first + kAheadScan; ++i) {
     const TDownLoadUnit& unit = s.Item(i);
-    auto known = m_aheadUrls.find(unit.Url);
-    if (known == m_aheadUrls.end()) {
-      known = m_aheadUrls
-                  .emplace(
-                      unit.Url,
-                      NormalizeUrl(IsAbsoluteLink(unit.Url) ? unit.Url : JoinLink(start, unit.Url)))
-                  .first;
-    }
-    std::string url = known->second;
+    TAheadEntry& entry = AheadEntry(unit.Url, start);
+    const std::string& url = entry.url;
     if (inHand && url == CurrentUrl) continue;
     if (!cookieHost.empty() && HostOf(url) == cookieHost) break;
     if (!seen.insert(url).second) continue;
-    if (!PassesNameTestAhead(url, unit.Referer)) continue;
-    const TAheadTarget& target = AheadTarget(url);
+    if (!PassesNameTestAhead(entry, unit.Referer)) continue;
+    const TAheadTarget& target = AheadTarget(entry);
     if (!target.valid) continue;  // the entry meets its error at its own turn
     const TAheadTransfer* started = m_ahead.Find(url);
     if (!started) {
@@ -194,24 +188,23 @@ void TMainForm::AdvanceFetchAhead() {
       ++busy;
       ++perServer[target.key];
     }
-    wanted.push_back(std::move(url));
-    referers.push_back(unit.Referer);
+    wanted.emplace_back(&entry, &unit.Referer);
   }
-  m_ahead.KeepOnly(wanted);
-  for (std::size_t i = 0; i < wanted.size(); ++i) {
-    if (m_ahead.Has(wanted[i])) continue;
+  // Every URL looked at: those among them that are not wanted have no transfer.
+  m_ahead.KeepOnly(seen);
+  for (const auto& [entry, referer] : wanted) {
+    if (m_ahead.Has(entry->url)) continue;
     // The request as the client will build it at the entry's turn.
     THttpClient probe;
     try {
-      AheadProbe(probe, wanted[i]);
+      AheadProbe(probe, entry->url);
       probe.BuildRequestHeaders();
     } catch (const std::exception&) {
-      m_aheadNameTests[wanted[i] + '\n' +
-                       std::to_string(static_cast<int>(CharsetOf(referers[i])))] = false;
+      entry->target->valid = false;
       continue;  // the entry meets its error at its own turn
     }
-    EditRequestHeaders(probe, referers[i]);
-    m_ahead.Start(wanted[i], std::make_unique<TAheadTransfer>(probe));
+    EditRequestHeaders(probe, *referer);
+    m_ahead.Start(entry->url, std::make_unique<TAheadTransfer>(probe));
   }
   m_ahead.Poll();
   plan.busy = m_ahead.BusyCount();

@@ -7,6 +7,7 @@
 // the user is told goes through the Dialogs interface.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -194,15 +195,24 @@ class TMainForm {
   void PollFetchAhead();
   void AdvanceFetchAhead();
   std::unique_ptr<TByteStream> ReadyStream();
-  bool PassesNameTestAhead(const std::string& url, const std::string& referer);
-  // Where a transfer ahead for `url` connects: its connection key, and whether it offers HTTP/2;
-  // remembered for the run. Not `valid` when the URL cannot be requested.
+  // Where a transfer ahead connects: its connection key, and whether it offers HTTP/2. Not
+  // `valid` when the URL cannot be requested.
   struct TAheadTarget {
     std::string key;
     bool offersHttp2 = false;
     bool valid = false;
   };
-  const TAheadTarget& AheadTarget(const std::string& url);
+  // What fetch-ahead has worked out about a work-list URL, once for the run: the URL as the run
+  // requests it (joined to the start page and normalized), its target, and the file-name test
+  // by the charset its referrer names it in (-1: not made yet).
+  struct TAheadEntry {
+    std::string url;
+    std::optional<TAheadTarget> target;
+    std::array<signed char, 4> passes{-1, -1, -1, -1};
+  };
+  TAheadEntry& AheadEntry(const std::string& listed, const std::string& start);
+  bool PassesNameTestAhead(TAheadEntry& entry, const std::string& referer);
+  const TAheadTarget& AheadTarget(TAheadEntry& entry);
   // Transfers a server may have at once: HTTP/2 streams share its one connection; otherwise
   // each is a connection of its own.
   int TransfersAllowed(const TAheadTarget& target) const;
@@ -263,10 +273,8 @@ class TMainForm {
     }
   } m_aheadPlan;
   TSaveThrottle m_saveThrottle{0};
-  std::unordered_map<std::string, bool> m_aheadNameTests;
-  std::unordered_map<std::string, TAheadTarget> m_aheadTargets;
-  // Work-list URLs as the run requests them (joined to the start page and normalized).
-  std::unordered_map<std::string, std::string> m_aheadUrls;
+  // By the work-list URL as listed.
+  std::unordered_map<std::string, TAheadEntry> m_aheadEntries;
   void RestoreKeptEntry();
 };
 
