@@ -5,10 +5,10 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -51,7 +51,7 @@ class TFetchAhead {
   int Discarded() const { return m_discarded; }
 
  private:
-  std::map<std::string, std::unique_ptr<TAheadTransfer>> m_transfers;
+  std::unordered_map<std::string, std::unique_ptr<TAheadTransfer>> m_transfers;
   std::vector<std::string> m_order;  // URLs in the order they were started
   std::int64_t m_maxHeld;
   int m_started = 0;

@@ -44,7 +44,13 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 }  // namespace
 
-TSockClient::TSockClient() : m_ioBuffer(kIoBufferSize + 1) {
+char* TSockClient::IoBuffer() {
+  // Made at the first transfer: a client that only builds a request never needs it.
+  if (m_ioBuffer.empty()) m_ioBuffer.resize(kIoBufferSize + 1);
+  return m_ioBuffer.data();
+}
+
+TSockClient::TSockClient() {
   m_timer.SetEnabled(false);
   m_timer.SetOnTimer([this](TThreadTimer&) { TimerTriggered(); });
   InitializeSocket();
@@ -354,9 +360,9 @@ void TSockClient::SendFile(const std::string& fileName) {
   TimerOn();
   ScopeExit off([this] { TimerOff(); });
   while (!Canceled) {
-    std::size_t n = std::fread(m_ioBuffer.data(), 1, kIoBufferSize, file.get());
+    std::size_t n = std::fread(IoBuffer(), 1, kIoBufferSize, file.get());
     if (n == 0) break;
-    SendSome(m_ioBuffer.data(), n, true);
+    SendSome(IoBuffer(), n, true);
   }
   file.reset();
   if (Canceled) {
@@ -372,7 +378,7 @@ std::string TSockClient::ReadLn() {
   std::string line;
   TimerOn();
   ScopeExit off([this] { TimerOff(); });
-  char* buf = m_ioBuffer.data();
+  char* buf = IoBuffer();
   for (;;) {
     std::int64_t n = m_stream ? m_stream->Receive(buf, kIoBufferSize, true) : -kWsaNotConnected;
     if (n == 0) return {};  // the peer closed; a partial line is dropped
@@ -425,7 +431,7 @@ void TSockClient::CaptureString(std::string& text, std::int64_t maximum) {
   BytesReceived = 0;
   TimerOn();
   ScopeExit off([this] { TimerOff(); });
-  char* buf = m_ioBuffer.data();
+  char* buf = IoBuffer();
   // When the caller reserved room (the HTTP client does, from Content-Length), blocks are received
   // straight into the string: its spare capacity is opened up once and trimmed at the end, which
   // saves copying every byte a second time. `filled` counts the bytes received so far.
@@ -469,7 +475,7 @@ void TSockClient::CaptureFile(const std::string& fileName) {
   if (!file) throw std::runtime_error("Cannot create file \"" + fileName + "\"");
   TimerOn();
   ScopeExit off([this] { TimerOff(); });
-  char* buf = m_ioBuffer.data();
+  char* buf = IoBuffer();
   while (!Canceled) {
     bool more = CaptureStep(buf, kIoBufferSize, [&](std::size_t n) {
       if (std::fwrite(buf, 1, n, file.get()) != n) {
@@ -492,7 +498,7 @@ void TSockClient::CaptureSink(TBodySink& sink) {
   BytesReceived = 0;
   TimerOn();
   ScopeExit off([this] { TimerOff(); });
-  char* buf = m_ioBuffer.data();
+  char* buf = IoBuffer();
   while (!Canceled) {
     bool more = CaptureStep(buf, kIoBufferSize, [&](std::size_t n) { sink.Write(buf, n); });
     if (!more) break;

@@ -129,6 +129,8 @@ class TSockClient {
   // The stream for the next connection: StreamFactory's, or plain TCP.
   virtual std::unique_ptr<TByteStream> NewStream();
   TByteStream* Stream() const { return m_stream.get(); }
+  // The block the capture and send loops work through, kIoBufferSize (and one) bytes.
+  char* IoBuffer();
   // Goes on with a connection that is open already, as Connect would have left it (OnConnect).
   void AdoptStream(std::unique_ptr<TByteStream> stream);
   // Puts `stream` in the place of the current one, without any event, and returns the old one.
@@ -145,7 +147,7 @@ class TSockClient {
 
   TThreadTimer m_timer;
   std::unique_ptr<TByteStream> m_stream;
-  std::vector<char> m_ioBuffer;
+  std::vector<char> m_ioBuffer;  // see IoBuffer
   bool m_destroying = false;
   // Set by Connect, cleared by the close that reports OnDisconnect for that attempt.
   bool m_disconnectOwed = false;
