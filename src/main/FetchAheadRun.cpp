@@ -64,8 +64,7 @@ TMainForm::TAheadEntry& TMainForm::AheadEntry(const std::string& listed, const s
   return m_aheadEntries.emplace(listed, std::move(entry)).first->second;
 }
 
-bool TMainForm::PassesNameTestAhead(TAheadEntry& entry, const std::string& referer) {
-  const NameCharset charset = CharsetOf(referer);
+bool TMainForm::PassesNameTestAhead(TAheadEntry& entry, NameCharset charset) {
   signed char& known = entry.passes.at(static_cast<std::size_t>(charset));
   if (known >= 0) return known != 0;
   // The test reads the name in the charset of the entry's own referrer, as at its turn.
@@ -169,6 +168,9 @@ void TMainForm::AdvanceFetchAhead() {
   // The entries chosen, with their referrers; both stay put until the end of this pass.
   std::vector<std::pair<TAheadEntry*, const std::string*>> wanted;
   std::unordered_set<std::string_view> seen;
+  // Entries next to each other mostly share their referrer, and so its charset.
+  const std::string* lastReferer = nullptr;
+  NameCharset charset = NameCharset::Unknown;
   for (int i = first; i < s.Count() && i < first + kAheadScan; ++i) {
     const TDownLoadUnit& unit = s.Item(i);
     TAheadEntry& entry = AheadEntry(unit.Url, start);
@@ -176,7 +178,12 @@ void TMainForm::AdvanceFetchAhead() {
     if (inHand && url == CurrentUrl) continue;
     if (!cookieHost.empty() && HostOf(url) == cookieHost) break;
     if (!seen.insert(url).second) continue;
-    if (!PassesNameTestAhead(entry, unit.Referer)) continue;
+    if (!lastReferer || *lastReferer != unit.Referer) {
+      lastReferer = &unit.Referer;
+      charset = CharsetOf(unit.Referer);
+    }
+    // The test reads the name in the charset of the entry's own referrer, as at its turn.
+    if (!PassesNameTestAhead(entry, charset)) continue;
     const TAheadTarget& target = AheadTarget(entry);
     if (!target.valid) continue;  // the entry meets its error at its own turn
     const TAheadTransfer* started = m_ahead.Find(url);

@@ -211,7 +211,7 @@ class TMainForm {
     std::array<signed char, 4> passes{-1, -1, -1, -1};
   };
   TAheadEntry& AheadEntry(const std::string& listed, const std::string& start);
-  bool PassesNameTestAhead(TAheadEntry& entry, const std::string& referer);
+  bool PassesNameTestAhead(TAheadEntry& entry, NameCharset charset);
   const TAheadTarget& AheadTarget(TAheadEntry& entry);
   // Transfers a server may have at once: HTTP/2 streams share its one connection; otherwise
   // each is a connection of its own.
