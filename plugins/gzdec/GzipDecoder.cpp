@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
-#include <vector>
+#include <span>
 
 #include "archive/ArchiverAbi.h"
 
@@ -70,8 +70,11 @@ DecodeResult Fail(int code, const char* what) {
 }
 
 DecodeResult Run(std::FILE* in, std::FILE* out, std::uint64_t limit, std::uint64_t cut) {
-  std::vector<unsigned char> inBuf(kChunkBytes);
-  std::vector<unsigned char> outBuf(kChunkBytes);
+  // Left uninitialised: a small page touches only the first pages of each block.
+  const auto inBlock = std::make_unique_for_overwrite<unsigned char[]>(kChunkBytes);
+  const auto outBlock = std::make_unique_for_overwrite<unsigned char[]>(kChunkBytes);
+  const std::span<unsigned char> inBuf(inBlock.get(), kChunkBytes);
+  const std::span<unsigned char> outBuf(outBlock.get(), kChunkBytes);
   std::size_t have = std::fread(inBuf.data(), 1, inBuf.size(), in);
   if (have == 0) return Fail(abi::kArcTruncated, "gzdec: the input is empty");
   const Format format = DetectFormat(inBuf.data(), have);
