@@ -8,15 +8,16 @@ namespace toravin {
 
 void TFetchAhead::Start(const std::string& url, std::unique_ptr<TAheadTransfer> transfer) {
   if (Has(url)) return;
+  m_order.push_back(transfer.get());
+  m_kept.insert(transfer.get());
   m_transfers[url] = std::move(transfer);
-  m_order.push_back(url);
   ++m_started;
 }
 
-void TFetchAhead::KeepOnly(const std::unordered_set<std::string_view>& urls) {
+void TFetchAhead::DropUnwanted() {
   for (auto it = m_transfers.begin(); it != m_transfers.end();) {
-    if (!urls.contains(it->first)) {
-      m_order.erase(std::remove(m_order.begin(), m_order.end(), it->first), m_order.end());
+    if (!m_kept.contains(it->second.get())) {
+      m_order.erase(std::remove(m_order.begin(), m_order.end(), it->second.get()), m_order.end());
       it = m_transfers.erase(it);
       ++m_discarded;
     } else {
@@ -44,8 +45,8 @@ std::int64_t TFetchAhead::Held() const {
 
 void TFetchAhead::Poll() {
   std::int64_t room = m_maxHeld - Held();
-  for (const std::string& url : m_order) {
-    room -= m_transfers[url]->Poll(std::max<std::int64_t>(room, 0));
+  for (TAheadTransfer* transfer : m_order) {
+    room -= transfer->Poll(std::max<std::int64_t>(room, 0));
   }
 }
 
@@ -55,7 +56,8 @@ std::unique_ptr<TByteStream> TFetchAhead::Take(const std::string& url,
   if (it == m_transfers.end()) return nullptr;
   std::unique_ptr<TAheadTransfer> transfer = std::move(it->second);
   m_transfers.erase(it);
-  m_order.erase(std::remove(m_order.begin(), m_order.end(), url), m_order.end());
+  m_order.erase(std::remove(m_order.begin(), m_order.end(), transfer.get()), m_order.end());
+  m_kept.erase(transfer.get());
   std::unique_ptr<TByteStream> stream =
       transfer->Identity() == identity ? transfer->HandOver() : nullptr;
   if (!stream) ++m_discarded;
@@ -66,6 +68,7 @@ void TFetchAhead::Clear() {
   m_discarded += static_cast<int>(m_transfers.size());
   m_transfers.clear();
   m_order.clear();
+  m_kept.clear();
 }
 
 }  // namespace toravin

@@ -35,8 +35,11 @@ class TFetchAhead {
   int BusyCount() const;
   int Count() const { return static_cast<int>(m_transfers.size()); }
   void Start(const std::string& url, std::unique_ptr<TAheadTransfer> transfer);
-  // Drops every transfer whose URL is not in `urls`.
-  void KeepOnly(const std::unordered_set<std::string_view>& urls);
+  // A new choice of the transfers wanted: those marked by Keep until DropUnwanted stay, the
+  // others are dropped then.
+  void BeginChoice() { m_kept.clear(); }
+  void Keep(const TAheadTransfer* transfer) { m_kept.insert(transfer); }
+  void DropUnwanted();
   // Advances every transfer, in the order they were started, within the byte bound.
   void Poll();
   // The stream for the exchange `identity` (TAheadTransfer::Identity) of `url`: the transfer's
@@ -52,7 +55,8 @@ class TFetchAhead {
 
  private:
   std::unordered_map<std::string, std::unique_ptr<TAheadTransfer>> m_transfers;
-  std::vector<std::string> m_order;  // URLs in the order they were started
+  std::vector<TAheadTransfer*> m_order;  // in the order they were started
+  std::unordered_set<const TAheadTransfer*> m_kept;
   std::int64_t m_maxHeld;
   int m_started = 0;
   int m_discarded = 0;

@@ -51,6 +51,8 @@ void TMainForm::SetFetchAheadActive(bool active) {
   HttpClient1.WaitSliceMs = active && ParallelTransfers() > 1 ? 1 : TSockClient::kWaitSliceMs;
   m_ahead.Clear();
   m_aheadEntries.clear();
+  m_aheadByUrl.clear();
+  m_aheadServers.clear();
   m_aheadPlan = {};
   // A run's kept connections end with it.
   if (!active) m_pool->Clear();
@@ -59,9 +61,14 @@ void TMainForm::SetFetchAheadActive(bool active) {
 TMainForm::TAheadEntry& TMainForm::AheadEntry(const std::string& listed, const std::string& start) {
   auto it = m_aheadEntries.find(listed);
   if (it != m_aheadEntries.end()) return it->second;
-  TAheadEntry entry;
+  TAheadEntry& entry = m_aheadEntries[listed];
   entry.url = NormalizeUrl(IsAbsoluteLink(listed) ? listed : JoinLink(start, listed));
-  return m_aheadEntries.emplace(listed, std::move(entry)).first->second;
+  entry.canon = m_aheadByUrl.emplace(entry.url, &entry).first->second;
+  return entry;
+}
+
+int TMainForm::AheadServer(const std::string& key) {
+  return m_aheadServers.emplace(key, static_cast<int>(m_aheadServers.size())).first->second;
 }
 
 bool TMainForm::PassesNameTestAhead(TAheadEntry& entry, NameCharset charset) {
@@ -101,6 +108,7 @@ const TMainForm::TAheadTarget& TMainForm::AheadTarget(TAheadEntry& entry) {
     THttpClient probe;
     AheadProbe(probe, entry.url);
     target = {probe.ConnectionKey(), probe.OffersHttp2(), true};
+    target.server = AheadServer(target.key);
   } catch (const std::exception&) {
     target.valid = false;  // the entry meets its error at its own turn
   }
@@ -160,14 +168,24 @@ void TMainForm::AdvanceFetchAhead() {
   // server gets at most its own share of them (TransfersAllowed).
   const int slots = ParallelTransfers() - 1;
   int busy = 0;
-  std::unordered_map<std::string_view, int> perServer;
+  std::vector<int> perServer;
+  const auto onServer = [&perServer](int server) -> int& {
+    if (perServer.size() <= static_cast<std::size_t>(server)) perServer.resize(server + 1, 0);
+    return perServer[static_cast<std::size_t>(server)];
+  };
   // The entry in hand counts while it holds a connection: one whose reply arrived whole ahead
   // reads from memory, and its connection already serves another.
-  const std::string inHandKey = inHand ? HttpClient1.ConnectionKey() : std::string();
-  if (inHand && HttpClient1.HoldsConnection()) ++perServer[inHandKey];
-  // The entries chosen, with their referrers; both stay put until the end of this pass.
-  std::vector<std::pair<TAheadEntry*, const std::string*>> wanted;
-  std::unordered_set<std::string_view> seen;
+  if (inHand && HttpClient1.HoldsConnection()) ++onServer(AheadServer(HttpClient1.ConnectionKey()));
+  // The entries chosen (with their referrers, and their transfers when started); they stay put
+  // until the end of this pass. A URL is looked at once a choice, under its first entry.
+  struct Wanted {
+    TAheadEntry* entry;
+    const std::string* referer;
+    const TAheadTransfer* started;
+  };
+  std::vector<Wanted> wanted;
+  const std::uint64_t choice = ++m_aheadChoices;
+  m_ahead.BeginChoice();
   // Entries next to each other mostly share their referrer, and so its charset.
   const std::string* lastReferer = nullptr;
   NameCharset charset = NameCharset::Unknown;
@@ -177,7 +195,8 @@ void TMainForm::AdvanceFetchAhead() {
     const std::string& url = entry.url;
     if (inHand && url == CurrentUrl) continue;
     if (!cookieHost.empty() && HostOf(url) == cookieHost) break;
-    if (!seen.insert(url).second) continue;
+    if (entry.canon->lookedAtIn == choice) continue;
+    entry.canon->lookedAtIn = choice;
     if (!lastReferer || *lastReferer != unit.Referer) {
       lastReferer = &unit.Referer;
       charset = CharsetOf(unit.Referer);
@@ -189,18 +208,18 @@ void TMainForm::AdvanceFetchAhead() {
     const TAheadTransfer* started = m_ahead.Find(url);
     if (!started) {
       if (busy >= slots || wanted.size() >= kMaxAhead) break;
-      if (perServer[target.key] >= TransfersAllowed(target)) break;
+      if (onServer(target.server) >= TransfersAllowed(target)) break;
     }
     if (!started || started->Busy()) {
       ++busy;
-      ++perServer[target.key];
+      ++onServer(target.server);
     }
-    wanted.emplace_back(&entry, &unit.Referer);
+    if (started) m_ahead.Keep(started);
+    wanted.push_back({&entry, &unit.Referer, started});
   }
-  // Every URL looked at: those among them that are not wanted have no transfer.
-  m_ahead.KeepOnly(seen);
-  for (const auto& [entry, referer] : wanted) {
-    if (m_ahead.Has(entry->url)) continue;
+  m_ahead.DropUnwanted();
+  for (const auto& [entry, referer, started] : wanted) {
+    if (started) continue;
     // The request as the client will build it at the entry's turn.
     THttpClient probe;
     try {

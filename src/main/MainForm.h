@@ -201,6 +201,7 @@ class TMainForm {
     std::string key;
     bool offersHttp2 = false;
     bool valid = false;
+    int server = -1;  // the key's number for the run (AheadServer)
   };
   // What fetch-ahead has worked out about a work-list URL, once for the run: the URL as the run
   // requests it (joined to the start page and normalized), its target, and the file-name test
@@ -209,7 +210,11 @@ class TMainForm {
     std::string url;
     std::optional<TAheadTarget> target;
     std::array<signed char, 4> passes{-1, -1, -1, -1};
+    TAheadEntry* canon = nullptr;  // the first entry with this URL: it carries the mark below
+    std::uint64_t lookedAtIn = 0;  // the last choice that looked at this URL
   };
+  // A number for the connection key `key`, the same for the run.
+  int AheadServer(const std::string& key);
   TAheadEntry& AheadEntry(const std::string& listed, const std::string& start);
   bool PassesNameTestAhead(TAheadEntry& entry, NameCharset charset);
   const TAheadTarget& AheadTarget(TAheadEntry& entry);
@@ -275,6 +280,9 @@ class TMainForm {
   TSaveThrottle m_saveThrottle{0};
   // By the work-list URL as listed.
   std::unordered_map<std::string, TAheadEntry> m_aheadEntries;
+  std::unordered_map<std::string, TAheadEntry*> m_aheadByUrl;  // the first entry of each URL
+  std::unordered_map<std::string, int> m_aheadServers;
+  std::uint64_t m_aheadChoices = 0;
   void RestoreKeptEntry();
 };
 
