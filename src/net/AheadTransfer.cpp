@@ -98,6 +98,9 @@ std::int64_t TAheadTransfer::Poll(std::int64_t room) {
       m_sent += static_cast<std::size_t>(n);
     }
     m_state = State::Receiving;
+    // A stream of a shared connection reads on the next pass: the requests submitted in this
+    // one go out together.
+    if (m_stream->Multiplexed()) return 0;
   }
   if (m_state != State::Receiving || m_ended) return 0;
   std::int64_t got = 0;

@@ -118,7 +118,8 @@ std::int64_t THttp2Stream::Send(const char* buffer, std::size_t size) {
     m_ended = m_failed = true;
     return -kWsaConnAborted;
   }
-  if (m_id != 0) m_connection->Session().Pump(0);
+  // The request's frames go out with the session's next step (this stream's first read, or
+  // another's), together with those of the other streams submitted meanwhile.
   return static_cast<std::int64_t>(size);
 }
 
