@@ -1,8 +1,6 @@
 #include "main/FetchAhead.h"
 
 #include <algorithm>
-#include <string_view>
-#include <unordered_set>
 
 namespace toravin {
 
@@ -24,11 +22,6 @@ void TFetchAhead::DropUnwanted() {
       ++it;
     }
   }
-}
-
-bool TFetchAhead::Busy(const std::string& url) const {
-  auto it = m_transfers.find(url);
-  return it != m_transfers.end() && it->second->Busy();
 }
 
 int TFetchAhead::BusyCount() const {

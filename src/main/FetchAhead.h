@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -30,8 +29,6 @@ class TFetchAhead {
     auto it = m_transfers.find(url);
     return it == m_transfers.end() ? nullptr : it->second.get();
   }
-  // The transfer for `url` still holds a connection.
-  bool Busy(const std::string& url) const;
   int BusyCount() const;
   int Count() const { return static_cast<int>(m_transfers.size()); }
   void Start(const std::string& url, std::unique_ptr<TAheadTransfer> transfer);

@@ -5,7 +5,6 @@
 // events; the work list, the tests and everything the user is told stay in list order.
 #include <algorithm>
 #include <exception>
-#include <unordered_set>
 #include <utility>
 
 #include "main/MainForm.h"
