@@ -10,6 +10,7 @@ void TFetchAhead::Start(const std::string& url, std::unique_ptr<TAheadTransfer> 
   m_kept.insert(transfer.get());
   m_transfers[url] = std::move(transfer);
   ++m_started;
+  m_busy = -1;
 }
 
 void TFetchAhead::DropUnwanted() {
@@ -18,6 +19,7 @@ void TFetchAhead::DropUnwanted() {
       m_order.erase(std::remove(m_order.begin(), m_order.end(), it->second.get()), m_order.end());
       it = m_transfers.erase(it);
       ++m_discarded;
+      m_busy = -1;
     } else {
       ++it;
     }
@@ -25,9 +27,11 @@ void TFetchAhead::DropUnwanted() {
 }
 
 int TFetchAhead::BusyCount() const {
-  int busy = 0;
-  for (const auto& [url, t] : m_transfers) busy += t->Busy() ? 1 : 0;
-  return busy;
+  if (m_busy < 0) {
+    m_busy = 0;
+    for (const TAheadTransfer* t : m_order) m_busy += t->Busy() ? 1 : 0;
+  }
+  return m_busy;
 }
 
 std::int64_t TFetchAhead::Held() const {
@@ -38,9 +42,12 @@ std::int64_t TFetchAhead::Held() const {
 
 void TFetchAhead::Poll() {
   std::int64_t room = m_maxHeld - Held();
+  int busy = 0;
   for (TAheadTransfer* transfer : m_order) {
     room -= transfer->Poll(std::max<std::int64_t>(room, 0));
+    busy += transfer->Busy() ? 1 : 0;
   }
+  m_busy = busy;
 }
 
 std::unique_ptr<TByteStream> TFetchAhead::Take(const std::string& url,
@@ -51,6 +58,7 @@ std::unique_ptr<TByteStream> TFetchAhead::Take(const std::string& url,
   m_transfers.erase(it);
   m_order.erase(std::remove(m_order.begin(), m_order.end(), transfer.get()), m_order.end());
   m_kept.erase(transfer.get());
+  m_busy = -1;
   std::unique_ptr<TByteStream> stream =
       transfer->Identity() == identity ? transfer->HandOver() : nullptr;
   if (!stream) ++m_discarded;
@@ -62,6 +70,7 @@ void TFetchAhead::Clear() {
   m_transfers.clear();
   m_order.clear();
   m_kept.clear();
+  m_busy = 0;
 }
 
 }  // namespace toravin

@@ -57,6 +57,7 @@ class TFetchAhead {
   std::int64_t m_maxHeld;
   int m_started = 0;
   int m_discarded = 0;
+  mutable int m_busy = 0;  // BusyCount as of the last change; -1 when to be counted again
 };
 
 }  // namespace toravin

@@ -23,9 +23,19 @@ std::size_t CharLength(std::string_view text) {
 }
 
 std::size_t NameMax(std::string_view dir) {
+  // A run saves thousands of files into one directory: its limit is asked for once.
+  thread_local std::string lastDir;
+  thread_local std::size_t lastMax = 0;
+  if (lastMax != 0 && dir == lastDir) return lastMax;
   const long n =
       ::pathconf(NativePath(dir.empty() ? std::string_view(".") : dir).c_str(), _PC_NAME_MAX);
-  return n > 0 ? static_cast<std::size_t>(n) : std::size_t{NAME_MAX};
+  const std::size_t max = n > 0 ? static_cast<std::size_t>(n) : std::size_t{NAME_MAX};
+  // Only a directory that exists has a limit worth keeping.
+  if (n > 0) {
+    lastDir = dir;
+    lastMax = max;
+  }
+  return max;
 }
 
 }  // namespace

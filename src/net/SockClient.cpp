@@ -379,8 +379,10 @@ std::string TSockClient::ReadLn() {
   TimerOn();
   ScopeExit off([this] { TimerOff(); });
   char* buf = IoBuffer();
+  // A look a line's length at a time: a reply held whole in memory is not copied once a line.
+  constexpr std::size_t kLineLook = 1024;
   for (;;) {
-    std::int64_t n = m_stream ? m_stream->Receive(buf, kIoBufferSize, true) : -kWsaNotConnected;
+    std::int64_t n = m_stream ? m_stream->Receive(buf, kLineLook, true) : -kWsaNotConnected;
     if (n == 0) return {};  // the peer closed; a partial line is dropped
     if (n > 0) {
       const char* lf = static_cast<const char*>(std::memchr(buf, '\n', static_cast<size_t>(n)));
