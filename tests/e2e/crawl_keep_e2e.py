@@ -1,0 +1,163 @@
+#!/usr/bin/env python3
+"""Kept connections change nothing a user sees: random sites served by nginx (missing files,
+redirects, refusals, a busy server, links twice, one name in several folders, empty and large
+files, pictures sent as text) are crawled with a connection per file one at a time and with kept
+connections at the default transfers at once, over HTTP/1.1 and over HTTP/2 with TLS. The saved
+files, the texts shown, the boxes, the work list and the settings file must be the same."""
+import argparse
+import os
+import random
+import re
+import subprocess
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import tori  # noqa: E402
+
+check = tori.check
+
+
+def make_site(root, rnd):
+    """A start page, a few pages and their links, with the quirks listed above. Returns the start
+    page's path and the nginx lines the quirks need."""
+    extra = []
+    made = []
+
+    def write(path, data):
+        full = os.path.join(root, path)
+        os.makedirs(os.path.dirname(full), exist_ok=True)
+        with open(full, "wb") as f:
+            f.write(data)
+        made.append(path)
+
+    def picture(path):
+        ext = path.rsplit(".", 1)[1]
+        magic = {"jpg": b"\xff\xd8\xff\xe0", "gif": b"GIF89a", "zip": b"PK\x03\x04"}[ext]
+        size = rnd.choice([0, rnd.randint(1, 3000), rnd.randint(3000, 90000),
+                           rnd.randint(300000, 900000)])
+        write(path, (magic + rnd.randbytes(size)) if size else b"")
+        return path
+
+    def link(path):
+        return (f'<a href="/{path}">{path}</a>' if path.endswith(".zip")
+                else f'<img src="/{path}">')
+
+    pages = []
+    for p in range(rnd.randint(2, 5)):
+        links = []
+        for i in range(rnd.randint(3, 14)):
+            ext = rnd.choice(["jpg", "jpg", "gif", "zip"])
+            quirk = rnd.random()
+            if quirk < 0.08:
+                links.append(link(f"p{p}/missing{i}.{ext}"))
+            elif quirk < 0.16 and made:
+                target = rnd.choice([m for m in made if not m.endswith(".html")] or made)
+                extra.append(f"location = /p{p}/moved{i}.{ext} {{ return 302 /{target}; }}")
+                links.append(link(f"p{p}/moved{i}.{ext}"))
+            elif quirk < 0.2:
+                extra.append(f"location = /p{p}/refused{i}.{ext} {{ return 403; }}")
+                links.append(link(f"p{p}/refused{i}.{ext}"))
+            elif quirk < 0.24:
+                extra.append(f"location = /p{p}/busy{i}.{ext} {{ return 503; }}")
+                links.append(link(f"p{p}/busy{i}.{ext}"))
+            elif quirk < 0.28:
+                # A picture's name, a text's type: not saved.
+                extra.append(f"location = /p{p}/text{i}.{ext} {{ default_type text/plain;"
+                             " types { } }")
+                write(f"p{p}/text{i}.{ext}", b"not a picture")
+                links.append(link(f"p{p}/text{i}.{ext}"))
+            elif quirk < 0.36 and made:
+                # A link seen before, on this page or another.
+                links.append(link(rnd.choice(made)))
+            else:
+                # The same name in several folders is saved with numbers.
+                name = f"f{i}.{ext}" if rnd.random() < 0.3 else f"p{p}f{i}.{ext}"
+                links.append(link(picture(f"p{p}/{name}")))
+        page = f"p{p}/page{p}.html"
+        filler = "".join(f"<p>line {j}</p>\n" for j in range(rnd.randint(0, 300)))
+        write(page, f"<html><body>{filler}{''.join(links)}</body></html>\n".encode())
+        pages.append(page)
+    top = [link(picture(f"top{k}.{ext}")) for k, ext in enumerate(["jpg", "gif", "zip"])]
+    write("index.html", ("<!DOCTYPE html><html><body>\n" + "\n".join(
+        top + [f'<a href="/{p}">{p}</a>' for p in pages]) + "\n</body></html>\n").encode())
+    return "index.html", extra
+
+
+def outcome(headless, work, url, save, env, flags):
+    ini = os.path.join(work, "ToraVin.ini")
+    with open(ini, "wb") as f:
+        f.write(tori.settings_image({**tori.ALL_KINDS, "RetryCount": "2", "TargetURL": url,
+                                     "TargetDir": save}))
+    run = subprocess.run([headless, "--ini", ini, "--no-pauses", *flags], capture_output=True,
+                         timeout=300, cwd=work, env=env)
+    # A transfer's progress texts come as its bytes happen to arrive: its last one counts.
+    lines = []
+    for line in run.stdout.decode("utf-8", "replace").splitlines():
+        cut = line.find("  ( ")
+        if lines and cut >= 0 and lines[-1].startswith(line[:cut + 4]):
+            lines[-1] = line
+        else:
+            lines.append(line)
+    with open(ini, "rb") as f:
+        settings = f.read().replace(save.encode(), b"<save>")
+    return {"exit": run.returncode, "transcript": lines, "files": tori.files_in(save),
+            "settings": settings}
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--headless", required=True)
+    ap.add_argument("--scripts", required=True)
+    ap.add_argument("--seeds", type=int, default=8)
+    args = ap.parse_args()
+    headless = os.path.abspath(args.headless)
+
+    with tempfile.TemporaryDirectory(prefix="toravin-keep-e2e-") as work:
+        certs = os.path.join(work, "certs")
+        subprocess.run([os.path.join(args.scripts, "make_test_certs.sh"), certs], check=True,
+                       stdout=subprocess.DEVNULL)
+        env = {**os.environ, "SSL_CERT_FILE": os.path.join(certs, "ca.pem")}
+        good = (os.path.join(certs, "good.pem"), os.path.join(certs, "good.key"))
+        for seed in range(1, args.seeds + 1):
+            rnd = random.Random(seed)
+            root = os.path.join(work, f"site{seed}")
+            index, extra = make_site(root, rnd)
+            nginx = tori.Nginx(work, root, tls={"good": good}, http2=True,
+                               http_extra=" ".join(extra), tls_extra=" ".join(extra),
+                               name=f"nginx{seed}")
+            try:
+                for scheme, port in (("http", nginx.port), ("https", nginx.tls_ports["good"])):
+                    url = f"{scheme}://127.0.0.1:{port}/{index}"
+                    runs = {}
+                    for label, flags in (("close, one at a time", ("--parallel", "1")),
+                                         ("keep, default", ("--connection", "keep"))):
+                        save = os.path.join(work, f"save{seed}-{scheme}-{len(runs)}")
+                        os.mkdir(save)
+                        runs[label] = outcome(headless, work, url, save, env, flags)
+                    one, kept = runs.values()
+                    name = f"seed {seed}, {scheme}"
+                    check(f"{name}: the run ends well", one["exit"] == 0 and kept["exit"] == 0,
+                          "\n".join(kept["transcript"][-20:]))
+                    check(f"{name}: the site gives files to save", len(one["files"]) >= 3,
+                          str(sorted(one["files"])))
+                    check(f"{name}: the same files, byte for byte",
+                          one["files"] == kept["files"],
+                          f"\n one {sorted(one['files'])}\nkept {sorted(kept['files'])}")
+                    diff = [(a, b) for a, b in zip(one["transcript"], kept["transcript"])
+                            if a != b][:3]
+                    check(f"{name}: the same texts, boxes and work list",
+                          one["transcript"] == kept["transcript"],
+                          f"{len(one['transcript'])} / {len(kept['transcript'])} lines; {diff}")
+                    check(f"{name}: the same settings file", one["settings"] == kept["settings"])
+                # Every HTTPS request of the kept run was an HTTP/2 one.
+                kept_log = [line for line in nginx.requests().splitlines()
+                            if re.search(r" HTTP/2\.0 ", line)]
+                check(f"seed {seed}: HTTP/2 was used", len(kept_log) > 3, str(len(kept_log)))
+            finally:
+                nginx.stop()
+    return tori.summary("crawl_keep_e2e")
+
+
+if __name__ == "__main__":
+    sys.exit(main())
