@@ -50,6 +50,11 @@ void TFetchAhead::Poll() {
   m_busy = busy;
 }
 
+void TFetchAhead::WaitFds(std::vector<pollfd>& fds) const {
+  const bool mayReceive = Held() < m_maxHeld;
+  for (const TAheadTransfer* transfer : m_order) transfer->AddWaitFd(fds, mayReceive);
+}
+
 std::unique_ptr<TByteStream> TFetchAhead::Take(const std::string& url,
                                                const std::string& identity) {
   auto it = m_transfers.find(url);

@@ -48,6 +48,15 @@ void TMainForm::SetFetchAheadActive(bool active) {
   m_aheadActive = active;
   // Transfers ahead advance between the client's wait slices: shorter slices keep them moving.
   HttpClient1.WaitSliceMs = active && ParallelTransfers() > 1 ? 1 : TSockClient::kWaitSliceMs;
+  // A wait of the run ends as soon as a transfer ahead can move: a reply that arrives whole frees
+  // its connection for the next request at once, not at the end of the slice.
+  if (active && ParallelTransfers() > 1) {
+    HttpClient1.OnWaitFds = [this](std::vector<pollfd>& fds) {
+      if (!Aborted) m_ahead.WaitFds(fds);
+    };
+  } else {
+    HttpClient1.OnWaitFds = nullptr;
+  }
   m_ahead.Clear();
   m_aheadEntries.clear();
   m_aheadByUrl.clear();
@@ -139,6 +148,12 @@ void TMainForm::PollFetchAhead() {
 }
 
 void TMainForm::AdvanceFetchAhead() {
+  // A transfer that has just finished gives its connection to the next entry in the same pass,
+  // not a wait later.
+  if (StepFetchAhead()) StepFetchAhead();
+}
+
+bool TMainForm::StepFetchAhead() {
   TToraVinIniList& s = *m_settings;
   const std::string& start = m_form.AddressEdit.Text;
   // While the client is at work, the first entry is the one in hand: its URL has a transfer
@@ -161,7 +176,7 @@ void TMainForm::AdvanceFetchAhead() {
   if (plan == m_aheadPlan && plan.at - m_aheadPlan.at < kReplanMs) {
     m_ahead.Poll();
     if (m_form.Progress.Active) m_form.Progress.Ahead = m_ahead.BusyCount();
-    return;
+    return m_ahead.BusyCount() < plan.busy || m_pool->Learned() != plan.learned;
   }
   // The run's own connection is one of the N; a reply that has arrived whole holds none. Each
   // server gets at most its own share of them (TransfersAllowed).
@@ -231,11 +246,14 @@ void TMainForm::AdvanceFetchAhead() {
     EditRequestHeaders(probe, *referer);
     m_ahead.Start(entry->url, std::make_unique<TAheadTransfer>(probe));
   }
+  const int busyBefore = m_ahead.BusyCount();
+  const std::size_t learnedBefore = m_pool->Learned();
   m_ahead.Poll();
   plan.busy = m_ahead.BusyCount();
   plan.count = m_ahead.Count();
   m_aheadPlan = std::move(plan);
   if (m_form.Progress.Active) m_form.Progress.Ahead = m_aheadPlan.busy;
+  return m_aheadPlan.busy < busyBefore || m_pool->Learned() != learnedBefore;
 }
 
 std::unique_ptr<TByteStream> TMainForm::ReadyStream() {

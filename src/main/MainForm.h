@@ -194,6 +194,8 @@ class TMainForm {
   // from the client's waits. ReadyStream gives the client an entry's transfer at its turn.
   void PollFetchAhead();
   void AdvanceFetchAhead();
+  // One choice and pass; true when the pass freed a connection (the choice may take it).
+  bool StepFetchAhead();
   std::unique_ptr<TByteStream> ReadyStream();
   // Where a transfer ahead connects: its connection key, and whether it offers HTTP/2. Not
   // `valid` when the URL cannot be requested.

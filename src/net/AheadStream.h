@@ -29,6 +29,10 @@ class TAheadStream : public TByteStream {
   std::int64_t Send(const char* buffer, std::size_t size) override;
   bool WaitReadable(int ms) override;
   bool WaitWritable(int ms) override;
+  int WaitFd() const override {
+    const bool holds = m_pos < m_received.size() || m_sent > 0 || m_connecting;
+    return m_open && m_live && !holds ? m_live->WaitFd() : -1;
+  }
   void Close() override;
   std::string FailureText(int code) const override;
   bool Reused() const override { return m_reused && m_received.empty() && m_pos == 0; }

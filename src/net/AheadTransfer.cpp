@@ -142,6 +142,15 @@ std::int64_t TAheadTransfer::Poll(std::int64_t room) {
   return got;
 }
 
+void TAheadTransfer::AddWaitFd(std::vector<pollfd>& fds, bool mayReceive) const {
+  if (!m_stream || m_ended) return;
+  short events = 0;
+  if (m_state == State::Connecting || m_state == State::Sending) events = POLLOUT;
+  if (m_state == State::Receiving && mayReceive) events = POLLIN;
+  const int fd = events != 0 ? m_stream->WaitFd() : -1;
+  if (fd >= 0) fds.push_back({fd, events, 0});
+}
+
 std::unique_ptr<TByteStream> TAheadTransfer::HandOver() {
   if (!CanHandOver()) return nullptr;
   const bool connecting = m_state == State::Connecting;

@@ -9,9 +9,12 @@
 // transfer, so the client makes the request itself at its turn.
 #pragma once
 
+#include <poll.h>
+
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "net/ByteStream.h"
 #include "net/ConnectionPool.h"
@@ -43,6 +46,9 @@ class TAheadTransfer {
   // One whose reply has arrived whole, or that failed, holds none.
   bool Busy() const { return m_state != State::Failed && !m_ended; }
   std::size_t Held() const { return m_reply.size(); }
+  // Adds the descriptor whose readiness lets the next Poll move this transfer on, if it has one;
+  // with `mayReceive` false a reply is not read, so its bytes are no reason to wake.
+  void AddWaitFd(std::vector<pollfd>& fds, bool mayReceive) const;
 
   // The transfer has a connection, made or under way, that the client can go on with.
   bool CanHandOver() const {

@@ -27,6 +27,10 @@ class TBodyStream : public TByteStream {
   std::int64_t Send(const char* buffer, std::size_t size) override;
   bool WaitReadable(int ms) override;
   bool WaitWritable(int ms) override;
+  int WaitFd() const override {
+    const bool ready = Ended() || m_closed || !m_peeked.empty();
+    return m_connection && !ready ? m_connection->WaitFd() : -1;
+  }
   void Close() override;
   std::string FailureText(int code) const override;
   bool HoldsConnection() const override { return m_connection && m_connection->HoldsConnection(); }

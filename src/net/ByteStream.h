@@ -39,6 +39,11 @@ class TByteStream {
   virtual bool WaitReadable(int ms) = 0;
   virtual bool WaitWritable(int ms) = 0;
 
+  // A descriptor that turns ready when the stream can move, for a wait that also watches other
+  // connections; -1 when there is none and WaitReadable / WaitWritable must be used (the stream
+  // holds bytes already, or is no plain connection).
+  virtual int WaitFd() const { return -1; }
+
   // Ends the connection; a closed stream can Connect again.
   virtual void Close() = 0;
 

@@ -108,6 +108,24 @@ void TSockClient::Pump() {
   ProcessMessages();
 }
 
+void TSockClient::WaitStream(short events) {
+  const int fd = OnWaitFds && m_stream ? m_stream->WaitFd() : -1;
+  if (fd < 0) {
+    if (!m_stream) return;
+    if (events == POLLOUT) {
+      m_stream->WaitWritable(WaitSliceMs);
+    } else {
+      m_stream->WaitReadable(WaitSliceMs);
+    }
+    return;
+  }
+  m_waitFds.clear();
+  m_waitFds.push_back({fd, events, 0});
+  OnWaitFds(m_waitFds);
+  // An interruption ends the slice like a ready descriptor: the loop looks again either way.
+  ::poll(m_waitFds.data(), m_waitFds.size(), WaitSliceMs);
+}
+
 // --- time-out ---
 
 void TSockClient::TimerOn() {
@@ -311,7 +329,7 @@ std::int64_t TSockClient::SendSome(const char* bytes, std::size_t count, bool pu
       }
     } else {
       CheckSocketError(static_cast<int>(-n));
-      m_stream->WaitWritable(WaitSliceMs);
+      WaitStream(POLLOUT);
       m_timer.Poll();
     }
     if (pumping) ProcessMessages();
@@ -395,7 +413,7 @@ std::string TSockClient::ReadLn() {
       LastErrorCode = static_cast<int>(-n);
       if (LastErrorCode == kWsaNotConnected) return {};
       CheckSocketError(LastErrorCode);
-      m_stream->WaitReadable(WaitSliceMs);
+      WaitStream(POLLIN);
     }
     Pump();
     if (Canceled) break;
@@ -421,7 +439,7 @@ bool TSockClient::CaptureStep(char* target, std::size_t want, Consume&& consume)
     LastErrorCode = static_cast<int>(-n);
     if (LastErrorCode == kWsaNotConnected) return false;
     CheckSocketError(LastErrorCode);
-    m_stream->WaitReadable(WaitSliceMs);
+    WaitStream(POLLIN);
   }
   Pump();
   return true;

@@ -4,6 +4,8 @@
 // nested inside the wait. Time-outs come from one TThreadTimer checked inside those loops.
 #pragma once
 
+#include <poll.h>
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -59,6 +61,8 @@ class TSockClient {
   std::function<void()> OnWaitPass;
   // Length of one wait slice (kWaitSliceMs); shorter while other work advances between slices.
   int WaitSliceMs = kWaitSliceMs;
+  // Adds the descriptors of that other work: a wait slice ends as soon as one of them is ready.
+  std::function<void(std::vector<pollfd>& fds)> OnWaitFds;
 
   // Public state.
   bool Connected = false;
@@ -125,6 +129,9 @@ class TSockClient {
   void TimerTriggered();
   // One pass of the waiting loops: check the time-out, then run pending user-interface events.
   void Pump();
+  // One wait slice for the stream to take bytes (POLLIN) or to send (POLLOUT), ended early when
+  // the other work's descriptors (OnWaitFds) turn ready.
+  void WaitStream(short events);
   bool Destroying() const { return m_destroying; }
   // The stream for the next connection: StreamFactory's, or plain TCP.
   virtual std::unique_ptr<TByteStream> NewStream();
@@ -147,7 +154,8 @@ class TSockClient {
 
   TThreadTimer m_timer;
   std::unique_ptr<TByteStream> m_stream;
-  std::vector<char> m_ioBuffer;  // see IoBuffer
+  std::vector<char> m_ioBuffer;   // see IoBuffer
+  std::vector<pollfd> m_waitFds;  // see WaitStream
   bool m_destroying = false;
   // Set by Connect, cleared by the close that reports OnDisconnect for that attempt.
   bool m_disconnectOwed = false;

@@ -20,6 +20,7 @@ class TTcpStream : public TByteStream {
   std::int64_t Send(const char* buffer, std::size_t size) override;
   bool WaitReadable(int ms) override;
   bool WaitWritable(int ms) override;
+  int WaitFd() const override { return m_fd; }
   void Close() override;
 
  private:
