@@ -50,9 +50,13 @@ void TFetchAhead::Poll() {
   m_busy = busy;
 }
 
-void TFetchAhead::WaitFds(std::vector<pollfd>& fds) const {
+bool TFetchAhead::WaitFds(std::vector<pollfd>& fds) const {
   const bool mayReceive = Held() < m_maxHeld;
-  for (const TAheadTransfer* transfer : m_order) transfer->AddWaitFd(fds, mayReceive);
+  bool covered = true;
+  for (const TAheadTransfer* transfer : m_order) {
+    covered = transfer->AddWaitFd(fds, mayReceive) && covered;
+  }
+  return covered;
 }
 
 std::unique_ptr<TByteStream> TFetchAhead::Take(const std::string& url,

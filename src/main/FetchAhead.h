@@ -42,8 +42,9 @@ class TFetchAhead {
   // The stream for the exchange `identity` (TAheadTransfer::Identity) of `url`: the transfer's
   // when it matches and its request went out, else null. The transfer is gone either way.
   std::unique_ptr<TByteStream> Take(const std::string& url, const std::string& identity);
-  // Adds the descriptors whose readiness would let Poll move a transfer on.
-  void WaitFds(std::vector<pollfd>& fds) const;
+  // Adds the descriptors whose readiness would let Poll move a transfer on; true when they cover
+  // every transfer.
+  bool WaitFds(std::vector<pollfd>& fds) const;
   // Stops every transfer at once.
   void Clear();
   std::int64_t Held() const;

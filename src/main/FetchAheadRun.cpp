@@ -52,7 +52,7 @@ void TMainForm::SetFetchAheadActive(bool active) {
   // its connection for the next request at once, not at the end of the slice.
   if (active && ParallelTransfers() > 1) {
     HttpClient1.OnWaitFds = [this](std::vector<pollfd>& fds) {
-      if (!Aborted) m_ahead.WaitFds(fds);
+      return !Aborted && m_ahead.WaitFds(fds);
     };
   } else {
     HttpClient1.OnWaitFds = nullptr;
@@ -167,6 +167,7 @@ bool TMainForm::StepFetchAhead() {
   // chosen go on.
   TAheadPlan plan{s.Count(),
                   inHand,
+                  inHand && HttpClient1.HoldsConnection(),
                   inHand ? CurrentUrl : std::string(),
                   cookieHost,
                   m_ahead.BusyCount(),
@@ -189,7 +190,7 @@ bool TMainForm::StepFetchAhead() {
   };
   // The entry in hand counts while it holds a connection: one whose reply arrived whole ahead
   // reads from memory, and its connection already serves another.
-  if (inHand && HttpClient1.HoldsConnection()) ++onServer(AheadServer(HttpClient1.ConnectionKey()));
+  if (plan.inHandHolds) ++onServer(AheadServer(HttpClient1.ConnectionKey()));
   // The entries chosen (with their referrers, and their transfers when started); they stay put
   // until the end of this pass. A URL is looked at once a choice, under its first entry.
   struct Wanted {

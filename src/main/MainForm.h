@@ -269,14 +269,15 @@ class TMainForm {
   struct TAheadPlan {
     int entries = -1;
     bool inHand = false;
+    bool inHandHolds = false;  // the entry in hand reads from a connection of its own
     std::string current, cookieHost;
     int busy = 0, count = 0;
     std::size_t learned = 0;
     std::int64_t at = 0;
     bool operator==(const TAheadPlan& o) const {
-      return entries == o.entries && inHand == o.inHand && current == o.current &&
-             cookieHost == o.cookieHost && busy == o.busy && count == o.count &&
-             learned == o.learned;
+      return entries == o.entries && inHand == o.inHand && inHandHolds == o.inHandHolds &&
+             current == o.current && cookieHost == o.cookieHost && busy == o.busy &&
+             count == o.count && learned == o.learned;
     }
   } m_aheadPlan;
   TSaveThrottle m_saveThrottle{0};

@@ -142,13 +142,14 @@ std::int64_t TAheadTransfer::Poll(std::int64_t room) {
   return got;
 }
 
-void TAheadTransfer::AddWaitFd(std::vector<pollfd>& fds, bool mayReceive) const {
-  if (!m_stream || m_ended) return;
-  short events = 0;
-  if (m_state == State::Connecting || m_state == State::Sending) events = POLLOUT;
-  if (m_state == State::Receiving && mayReceive) events = POLLIN;
-  const int fd = events != 0 ? m_stream->WaitFd() : -1;
-  if (fd >= 0) fds.push_back({fd, events, 0});
+bool TAheadTransfer::AddWaitFd(std::vector<pollfd>& fds, bool mayReceive) const {
+  if (m_state == State::Failed || !m_stream || m_ended) return true;
+  if (m_state == State::Resolving) return false;
+  if (m_state == State::Receiving && !mayReceive) return true;
+  const int fd = m_stream->WaitFd();
+  if (fd < 0) return false;
+  fds.push_back({fd, static_cast<short>(m_state == State::Receiving ? POLLIN : POLLOUT), 0});
+  return true;
 }
 
 std::unique_ptr<TByteStream> TAheadTransfer::HandOver() {

@@ -47,8 +47,10 @@ class TAheadTransfer {
   bool Busy() const { return m_state != State::Failed && !m_ended; }
   std::size_t Held() const { return m_reply.size(); }
   // Adds the descriptor whose readiness lets the next Poll move this transfer on, if it has one;
-  // with `mayReceive` false a reply is not read, so its bytes are no reason to wake.
-  void AddWaitFd(std::vector<pollfd>& fds, bool mayReceive) const;
+  // with `mayReceive` false a reply is not read, so its bytes are no reason to wake. False when
+  // the transfer may move on without any descriptor turning ready (a host lookup under way, a
+  // stream that is no plain connection).
+  bool AddWaitFd(std::vector<pollfd>& fds, bool mayReceive) const;
 
   // The transfer has a connection, made or under way, that the client can go on with.
   bool CanHandOver() const {

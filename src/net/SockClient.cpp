@@ -121,9 +121,10 @@ void TSockClient::WaitStream(short events) {
   }
   m_waitFds.clear();
   m_waitFds.push_back({fd, events, 0});
-  OnWaitFds(m_waitFds);
+  const bool covered = OnWaitFds(m_waitFds);
   // An interruption ends the slice like a ready descriptor: the loop looks again either way.
-  ::poll(m_waitFds.data(), m_waitFds.size(), WaitSliceMs);
+  ::poll(m_waitFds.data(), m_waitFds.size(),
+         covered ? std::max(WaitSliceMs, kWatchedSliceMs) : WaitSliceMs);
 }
 
 // --- time-out ---

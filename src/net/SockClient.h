@@ -36,6 +36,9 @@ class TSockClient {
   // Length of one wait slice; waits end as soon as the stream is ready, this only bounds how long
   // the user interface goes without being pumped.
   static constexpr int kWaitSliceMs = 2;
+  // A wait that watches every descriptor the run and its other work depend on still ends this
+  // often, for the time-out, Abort and the window.
+  static constexpr int kWatchedSliceMs = 5;
 
   TSockClient();
   virtual ~TSockClient();
@@ -62,7 +65,9 @@ class TSockClient {
   // Length of one wait slice (kWaitSliceMs); shorter while other work advances between slices.
   int WaitSliceMs = kWaitSliceMs;
   // Adds the descriptors of that other work: a wait slice ends as soon as one of them is ready.
-  std::function<void(std::vector<pollfd>& fds)> OnWaitFds;
+  // Returns true when they cover all of it (nothing else needs a look at the end of each slice):
+  // the wait may then last kWatchedSliceMs.
+  std::function<bool(std::vector<pollfd>& fds)> OnWaitFds;
 
   // Public state.
   bool Connected = false;

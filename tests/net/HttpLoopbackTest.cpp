@@ -131,26 +131,30 @@ TEST(HttpLoopback, TimeOutMidBody) {
 // A wait slice ends as soon as a descriptor of the other work (OnWaitFds) is ready, while the
 // header is read and while the body is: that work runs at once, not a slice later.
 TEST(HttpLoopback, AWaitEndsWhenAnotherConnectionIsReady) {
-  for (const char* sent : {"", "HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\npart"}) {
-    SCOPED_TRACE(sent);
-    LoopbackHttpServer server;
-    server.Enqueue(ScriptedReply().Send(sent).Silence());
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    ASSERT_EQ(::write(ready[1], "x", 1), 1);
-    THttpClient http;
-    http.WaitSliceMs = 3000;
-    http.OnWaitFds = [&](std::vector<pollfd>& fds) { fds.push_back({ready[0], POLLIN, 0}); };
-    int passes = 0;
-    const std::int64_t start = TickCountMs();
-    http.OnWaitPass = [&] {
-      if (++passes == 30 || TickCountMs() - start > 2000) http.Abort();
-    };
-    EXPECT_THROW(http.Get(server.Url("/")), EAbortError);
-    EXPECT_EQ(passes, 30);
-    ::close(ready[0]);
-    ::close(ready[1]);
-  }
+  for (const char* sent : {"", "HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\npart"})
+    for (bool covered : {false, true}) {
+      SCOPED_TRACE(std::string(sent) + (covered ? ", covered" : ""));
+      LoopbackHttpServer server;
+      server.Enqueue(ScriptedReply().Send(sent).Silence());
+      int ready[2];
+      ASSERT_EQ(::pipe(ready), 0);
+      ASSERT_EQ(::write(ready[1], "x", 1), 1);
+      THttpClient http;
+      http.WaitSliceMs = 3000;
+      http.OnWaitFds = [&](std::vector<pollfd>& fds) {
+        fds.push_back({ready[0], POLLIN, 0});
+        return covered;
+      };
+      int passes = 0;
+      const std::int64_t start = TickCountMs();
+      http.OnWaitPass = [&] {
+        if (++passes == 30 || TickCountMs() - start > 2000) http.Abort();
+      };
+      EXPECT_THROW(http.Get(server.Url("/")), EAbortError);
+      EXPECT_EQ(passes, 30);
+      ::close(ready[0]);
+      ::close(ready[1]);
+    }
 }
 
 TEST(HttpLoopback, CaptureFedSteadilyNeverTimesOut) {
