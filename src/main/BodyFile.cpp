@@ -1,6 +1,7 @@
 // The temporary file is named "~tv<pid>-<n>.tmp" and created with O_EXCL, so it never takes over
 // a file that is there; the final name is taken with a rename that refuses to replace (or, where
-// the file system cannot do that, a hard link), so a saved file is never overwritten.
+// the file system cannot do that, a hard link), so a saved file is never overwritten. A file
+// without a name gets its final name by a hard link, which never replaces a file either.
 #include "main/BodyFile.h"
 
 #include <fcntl.h>
@@ -8,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <utility>
 
@@ -17,7 +19,7 @@
 namespace toravin {
 namespace {
 
-int g_tempCounter = 0;
+std::atomic<int> g_tempCounter{0};
 
 // Moves `from` to `to` unless `to` exists: 0, or the errno (EEXIST when the name is taken).
 int MoveWithoutReplacing(const std::string& from, const std::string& to) {
@@ -30,24 +32,52 @@ int MoveWithoutReplacing(const std::string& from, const std::string& to) {
 
 }  // namespace
 
-TBodyFile::TBodyFile(std::string_view dir, bool keep) {
+TBodyFile::TempFile TBodyFile::MakeTemp(std::string_view dir) {
+  std::string base(dir);
+  if (base.empty() || base.back() != '\\') base += '\\';
+  const std::string prefix = base + "~tv" + std::to_string(::getpid()) + "-";
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string path = prefix + std::to_string(++g_tempCounter) + ".tmp";
+    const int fd = ::open(NativePath(path).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) return {std::move(path), fd, 0};
+    if (errno != EEXIST) break;
+  }
+  return {{}, -1, errno};
+}
+
+int TBodyFile::MakeAnonymous(std::string_view dir) {
+  return ::open(NativePath(dir.empty() ? std::string_view(".") : dir).c_str(),
+                O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+}
+
+int TBodyFile::GiveName(int fd, const std::string& path) {
+  const std::string native = NativePath(path);
+  // Straight from the descriptor where the system allows it, else through its /proc entry.
+  if (::linkat(fd, "", AT_FDCWD, native.c_str(), AT_EMPTY_PATH) == 0) return 0;
+  if (errno != ENOENT && errno != EPERM) return errno;
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, native.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
+  return errno;
+}
+
+TBodyFile::TBodyFile(std::string_view dir, bool keep, TTempFileSupply* supply) {
   if (!keep) {
     m_error = ENOSPC;
     return;
   }
-  std::string base(dir);
-  if (base.empty() || base.back() != '\\') base += '\\';
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string path =
-        base + "~tv" + std::to_string(::getpid()) + "-" + std::to_string(++g_tempCounter) + ".tmp";
-    m_fd = ::open(NativePath(path).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (m_fd >= 0) {
-      m_tempPath = path;
+  if (supply) {
+    const TTempFileSupply::File ready = supply->Take(dir);
+    if (ready.fd >= 0) {
+      m_fd = ready.fd;
+      m_made = m_anonymous = true;
       return;
     }
-    if (errno != EEXIST) break;
   }
-  m_error = errno;
+  TempFile made = MakeTemp(dir);
+  m_fd = made.fd;
+  m_made = m_fd >= 0;
+  m_tempPath = std::move(made.path);
+  m_error = made.error;
 }
 
 TBodyFile::~TBodyFile() { Remove(); }
@@ -86,6 +116,7 @@ std::string TBodyFile::Commit(std::string_view path) {
     Remove();
     return std::string();
   }
+  if (m_anonymous) return CommitAnonymous(path);
   if (::close(std::exchange(m_fd, -1)) != 0) {
     m_error = errno;
     Remove();
@@ -106,6 +137,27 @@ std::string TBodyFile::Commit(std::string_view path) {
     }
     candidate = NumberedName(path, n);
   }
+}
+
+std::string TBodyFile::CommitAnonymous(std::string_view path) {
+  std::string candidate(path);
+  for (int n = 1;; ++n) {
+    const int error = GiveName(m_fd, candidate);
+    if (error == 0) break;
+    if (error != EEXIST) {
+      m_error = error;
+      Remove();
+      return std::string();
+    }
+    candidate = NumberedName(path, n);
+  }
+  // A close that fails may have lost written bytes: the file named a moment ago goes again.
+  if (::close(std::exchange(m_fd, -1)) != 0) {
+    m_error = errno;
+    ::unlink(NativePath(candidate).c_str());
+    return std::string();
+  }
+  return candidate;
 }
 
 }  // namespace toravin

@@ -129,13 +129,18 @@ TBodySink* TMainForm::StreamedBody() {
   const std::int64_t length = HttpClient1.ContentLength;
   const bool room =
       length <= 0 || !m_freeBeforeBody || static_cast<std::uint64_t>(length) <= *m_freeBeforeBody;
-  m_bodyFile = std::make_unique<TBodyFile>(m_form.DirectoryEdit.Text, room);
+  m_bodyFile = std::make_unique<TBodyFile>(m_form.DirectoryEdit.Text, room, m_tempFiles.get());
+  // Once the save directory has taken a file, the next ones are made ahead while the run goes on
+  // with its transfers (one at a time, there is nothing for it to go on with).
+  if (!m_tempFiles && m_aheadActive && ParallelTransfers() > 1 && m_bodyFile->Ok()) {
+    m_tempFiles = std::make_unique<TTempFileSupply>(m_form.DirectoryEdit.Text);
+  }
   // A file that is parsed as well (the start page, a name with ".htm" in it) keeps its first
   // part in memory for that.
   if (m_parsesBody || Contains(CurrentUrl, ".htm")) {
     m_bodyFile->CopyTo(&HttpClient1.Body, static_cast<std::size_t>(kMaxPageBytes));
   }
-  if (room && m_bodyFile->TempPath().empty()) {
+  if (room && !m_bodyFile->Made()) {
     // No file can be made in the save directory: the body is held whole, and the save step
     // reports the failure as it always has.
     m_bodyFile.reset();

@@ -58,6 +58,8 @@ void TMainForm::SetFetchAheadActive(bool active) {
     HttpClient1.OnWaitFds = nullptr;
   }
   m_ahead.Clear();
+  // Files made ahead and not taken are removed; a run makes its supply once it has saved a file.
+  m_tempFiles.reset();
   m_aheadEntries.clear();
   m_aheadByUrl.clear();
   m_aheadServers.clear();

@@ -254,6 +254,7 @@ class TMainForm {
   std::optional<TDownLoadUnit> m_keptForExit;
   // The body of the transfer under way, when it goes to the disk; the free space seen before it.
   std::unique_ptr<TBodyFile> m_bodyFile;
+  std::unique_ptr<TTempFileSupply> m_tempFiles;   // during a run with transfers ahead
   std::optional<std::uint64_t> m_freeBeforeBody;  // unknown when the query fails
   bool m_parsesBody = false;
   // Transfers fetched ahead of the run, and their bound.
