@@ -22,6 +22,12 @@ constexpr std::size_t kMaxAhead = 64;
 // The transfers ahead are chosen again at least this often even when nothing they depend on has
 // changed as far as the run can tell.
 constexpr std::int64_t kReplanMs = 20;
+// Streams of an HTTP/2 connection are opened this many at a time while the transfers ahead have
+// that much work in hand: their requests leave together, in one record and one wake-up of the
+// server, where a stream at a time costs both for every request. A stream is held back so for at
+// most kHttp2HoldMs: over a slow link the streams free up one by one, far apart.
+constexpr int kHttp2Batch = 8;
+constexpr std::int64_t kHttp2HoldMs = 2;
 
 // The host of an absolute URL, in lower case, without its port.
 std::string HostOf(std::string_view url) {
@@ -64,6 +70,7 @@ void TMainForm::SetFetchAheadActive(bool active) {
   m_aheadByUrl.clear();
   m_aheadServers.clear();
   m_aheadPlan = {};
+  m_http2HoldSince = -1;
   // A run's kept connections end with it.
   if (!active) m_pool->Clear();
 }
@@ -176,7 +183,8 @@ bool TMainForm::StepFetchAhead() {
                   m_ahead.Count(),
                   m_pool->Learned(),
                   TickCountMs()};
-  if (plan == m_aheadPlan && plan.at - m_aheadPlan.at < kReplanMs) {
+  const bool holdEnds = m_http2HoldSince >= 0 && plan.at - m_http2HoldSince >= kHttp2HoldMs;
+  if (plan == m_aheadPlan && plan.at - m_aheadPlan.at < kReplanMs && !holdEnds) {
     m_ahead.Poll();
     if (m_form.Progress.Active) m_form.Progress.Ahead = m_ahead.BusyCount();
     return m_ahead.BusyCount() < plan.busy || m_pool->Learned() != plan.learned;
@@ -199,6 +207,7 @@ bool TMainForm::StepFetchAhead() {
     TAheadEntry* entry;
     const std::string* referer;
     const TAheadTransfer* started;
+    bool http2;  // a stream of the server's HTTP/2 connection
   };
   std::vector<Wanted> wanted;
   const std::uint64_t choice = ++m_aheadChoices;
@@ -232,11 +241,23 @@ bool TMainForm::StepFetchAhead() {
       ++onServer(target.server);
     }
     if (started) m_ahead.Keep(started);
-    wanted.push_back({&entry, &unit.Referer, started});
+    wanted.push_back(
+        {&entry, &unit.Referer, started, TransfersAllowed(target) == TRunOptions::kMaxParallel});
   }
   m_ahead.DropUnwanted();
-  for (const auto& [entry, referer, started] : wanted) {
-    if (started) continue;
+  int freshHttp2 = 0;
+  for (const Wanted& w : wanted) freshHttp2 += !w.started && w.http2 ? 1 : 0;
+  bool holdHttp2 = freshHttp2 > 0 && freshHttp2 < kHttp2Batch && m_ahead.Count() >= kHttp2Batch;
+  if (!holdHttp2) {
+    m_http2HoldSince = -1;
+  } else if (m_http2HoldSince < 0) {
+    m_http2HoldSince = plan.at;
+  } else if (plan.at - m_http2HoldSince >= kHttp2HoldMs) {
+    holdHttp2 = false;
+    m_http2HoldSince = -1;
+  }
+  for (const auto& [entry, referer, started, http2] : wanted) {
+    if (started || (http2 && holdHttp2)) continue;
     // The request as the client will build it at the entry's turn.
     THttpClient probe;
     try {

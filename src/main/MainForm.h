@@ -287,6 +287,7 @@ class TMainForm {
   std::unordered_map<std::string, TAheadEntry*> m_aheadByUrl;  // the first entry of each URL
   std::unordered_map<std::string, int> m_aheadServers;
   std::uint64_t m_aheadChoices = 0;
+  std::int64_t m_http2HoldSince = -1;  // when new HTTP/2 streams began to wait for company
   void RestoreKeptEntry();
 };
 
