@@ -133,7 +133,11 @@ TBodySink* TMainForm::StreamedBody() {
   // Once the save directory has taken a file, the next ones are made ahead while the run goes on
   // with its transfers (one at a time, there is nothing for it to go on with).
   if (!m_tempFiles && m_aheadActive && ParallelTransfers() > 1 && m_bodyFile->Ok()) {
-    m_tempFiles = std::make_unique<TTempFileSupply>(m_form.DirectoryEdit.Text);
+    try {
+      m_tempFiles = std::make_unique<TTempFileSupply>(m_form.DirectoryEdit.Text);
+    } catch (const std::exception&) {
+      // No thread to be had: the run makes its own files, as one at a time.
+    }
   }
   // A file that is parsed as well (the start page, a name with ".htm" in it) keeps its first
   // part in memory for that.
