@@ -52,11 +52,12 @@ void TMainForm::SetRunOptions(const TRunOptions& options) {
 
 void TMainForm::SetFetchAheadActive(bool active) {
   m_aheadActive = active;
+  const bool ahead = active && ParallelTransfers() > 1;
   // Transfers ahead advance between the client's wait slices: shorter slices keep them moving.
-  HttpClient1.WaitSliceMs = active && ParallelTransfers() > 1 ? 1 : TSockClient::kWaitSliceMs;
+  HttpClient1.WaitSliceMs = ahead ? 1 : TSockClient::kWaitSliceMs;
   // A wait of the run ends as soon as a transfer ahead can move: a reply that arrives whole frees
   // its connection for the next request at once, not at the end of the slice.
-  if (active && ParallelTransfers() > 1) {
+  if (ahead) {
     HttpClient1.OnWaitFds = [this](std::vector<pollfd>& fds) {
       return !Aborted && m_ahead.WaitFds(fds);
     };
@@ -183,11 +184,17 @@ bool TMainForm::StepFetchAhead() {
                   m_ahead.Count(),
                   m_pool->Learned(),
                   TickCountMs()};
-  const bool holdEnds = m_http2HoldSince >= 0 && plan.at - m_http2HoldSince >= kHttp2HoldMs;
-  if (plan == m_aheadPlan && plan.at - m_aheadPlan.at < kReplanMs && !holdEnds) {
+  // Advances the transfers; true when that freed a connection or told what a server speaks.
+  const auto pollFrees = [this] {
+    const int busy = m_ahead.BusyCount();
+    const std::size_t learned = m_pool->Learned();
     m_ahead.Poll();
     if (m_form.Progress.Active) m_form.Progress.Ahead = m_ahead.BusyCount();
-    return m_ahead.BusyCount() < plan.busy || m_pool->Learned() != plan.learned;
+    return m_ahead.BusyCount() < busy || m_pool->Learned() != learned;
+  };
+  const bool holdEnds = m_http2HoldSince >= 0 && plan.at - m_http2HoldSince >= kHttp2HoldMs;
+  if (plan == m_aheadPlan && plan.at - m_aheadPlan.at < kReplanMs && !holdEnds) {
+    return pollFrees();
   }
   // The run's own connection is one of the N; a reply that has arrived whole holds none. Each
   // server gets at most its own share of them (TransfersAllowed).
@@ -232,17 +239,17 @@ bool TMainForm::StepFetchAhead() {
     const TAheadTarget& target = AheadTarget(entry);
     if (!target.valid) continue;  // the entry meets its error at its own turn
     const TAheadTransfer* started = m_ahead.Find(url);
+    const int allowed = TransfersAllowed(target);
     if (!started) {
       if (busy >= slots || wanted.size() >= kMaxAhead) break;
-      if (onServer(target.server) >= TransfersAllowed(target)) break;
+      if (onServer(target.server) >= allowed) break;
     }
     if (!started || started->Busy()) {
       ++busy;
       ++onServer(target.server);
     }
     if (started) m_ahead.Keep(started);
-    wanted.push_back(
-        {&entry, &unit.Referer, started, TransfersAllowed(target) == TRunOptions::kMaxParallel});
+    wanted.push_back({&entry, &unit.Referer, started, allowed == TRunOptions::kMaxParallel});
   }
   m_ahead.DropUnwanted();
   int freshHttp2 = 0;
@@ -270,14 +277,11 @@ bool TMainForm::StepFetchAhead() {
     EditRequestHeaders(probe, *referer);
     m_ahead.Start(entry->url, std::make_unique<TAheadTransfer>(probe));
   }
-  const int busyBefore = m_ahead.BusyCount();
-  const std::size_t learnedBefore = m_pool->Learned();
-  m_ahead.Poll();
+  const bool freed = pollFrees();
   plan.busy = m_ahead.BusyCount();
   plan.count = m_ahead.Count();
   m_aheadPlan = std::move(plan);
-  if (m_form.Progress.Active) m_form.Progress.Ahead = m_aheadPlan.busy;
-  return m_aheadPlan.busy < busyBefore || m_pool->Learned() != learnedBefore;
+  return freed;
 }
 
 std::unique_ptr<TByteStream> TMainForm::ReadyStream() {
