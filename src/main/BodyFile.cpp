@@ -116,34 +116,36 @@ std::string TBodyFile::Commit(std::string_view path) {
     Remove();
     return std::string();
   }
-  if (m_anonymous) return CommitAnonymous(path);
+  if (m_anonymous) {
+    const std::string named = TakeFirstFreeName(
+        path, [this](const std::string& candidate) { return GiveName(m_fd, candidate); });
+    // A close that fails may have lost written bytes: the file named a moment ago goes again.
+    if (!named.empty() && ::close(std::exchange(m_fd, -1)) != 0) {
+      m_error = errno;
+      ::unlink(NativePath(named).c_str());
+      return std::string();
+    }
+    return named;
+  }
   if (::close(std::exchange(m_fd, -1)) != 0) {
     m_error = errno;
     Remove();
     return std::string();
   }
   const std::string from = NativePath(m_tempPath);
-  std::string candidate(path);
-  for (int n = 1;; ++n) {
-    int error = MoveWithoutReplacing(from, NativePath(candidate));
-    if (error == 0) {
-      m_tempPath.clear();
-      return candidate;
-    }
-    if (error != EEXIST) {
-      m_error = error;
-      Remove();
-      return std::string();
-    }
-    candidate = NumberedName(path, n);
-  }
+  const std::string named = TakeFirstFreeName(path, [&from](const std::string& candidate) {
+    return MoveWithoutReplacing(from, NativePath(candidate));
+  });
+  if (!named.empty()) m_tempPath.clear();
+  return named;
 }
 
-std::string TBodyFile::CommitAnonymous(std::string_view path) {
+std::string TBodyFile::TakeFirstFreeName(std::string_view path,
+                                         const std::function<int(const std::string&)>& take) {
   std::string candidate(path);
   for (int n = 1;; ++n) {
-    const int error = GiveName(m_fd, candidate);
-    if (error == 0) break;
+    const int error = take(candidate);
+    if (error == 0) return candidate;
     if (error != EEXIST) {
       m_error = error;
       Remove();
@@ -151,13 +153,6 @@ std::string TBodyFile::CommitAnonymous(std::string_view path) {
     }
     candidate = NumberedName(path, n);
   }
-  // A close that fails may have lost written bytes: the file named a moment ago goes again.
-  if (::close(std::exchange(m_fd, -1)) != 0) {
-    m_error = errno;
-    ::unlink(NativePath(candidate).c_str());
-    return std::string();
-  }
-  return candidate;
 }
 
 }  // namespace toravin

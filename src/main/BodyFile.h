@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -67,7 +68,10 @@ class TBodyFile : public TBodySink {
 
  private:
   void Remove();
-  std::string CommitAnonymous(std::string_view path);
+  // The first free name of `path`, path(1), path(2), ... that `take` (0 or an errno, EEXIST
+  // when the name is there) gives the file; empty, with the file gone, on any other failure.
+  std::string TakeFirstFreeName(std::string_view path,
+                                const std::function<int(const std::string&)>& take);
   std::string m_tempPath;
   int m_fd = -1;
   bool m_made = false;
