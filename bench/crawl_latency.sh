@@ -21,7 +21,7 @@ build=${1:-build/release}
 root=$(cd "$(dirname "$0")/.." && pwd)
 headless=$(cd "$build" && pwd)/bin/toravin-headless
 exec python3 - "$root" "$headless" <<'PY'
-import asyncio, os, resource, shutil, subprocess, sys, tempfile, threading, time
+import asyncio, os, shutil, subprocess, sys, tempfile, threading, time
 root, headless = sys.argv[1], sys.argv[2]
 sys.path.insert(0, os.path.join(root, "tests", "e2e"))
 import tori
@@ -109,30 +109,9 @@ def timed(cmd, cwd, env=None):
     the processor time it used goes to `cpu_of_last`, the most anonymous memory seen (MB, read
     every 20 ms) to `anon_of_last`."""
     global cpu_of_last, anon_of_last
-    anon_of_last = 0.0
-    t0 = time.monotonic()
-    p = subprocess.Popen(cmd, cwd=cwd, env=env, stdout=subprocess.DEVNULL)
-    peak = 0
-    while True:
-        try:
-            with open(f"/proc/{p.pid}/status") as f:
-                for line in f:
-                    if line.startswith("VmHWM:"):
-                        peak = max(peak, int(line.split()[1]))
-                    elif line.startswith("RssAnon:"):
-                        anon_of_last = max(anon_of_last, int(line.split()[1]) / 1024)
-        except OSError:
-            pass
-        # The command's own processor time, from its exit status: the children's total of this
-        # process also takes in whatever else it has reaped meanwhile.
-        pid, status, usage = os.wait4(p.pid, os.WNOHANG)
-        if pid == p.pid:
-            break
-        time.sleep(0.02)
-    wall = time.monotonic() - t0
-    p.returncode = os.waitstatus_to_exitcode(status)
-    cpu_of_last = usage.ru_utime + usage.ru_stime
-    return wall, p.returncode, peak / 1024
+    m = tori.measured(cmd, cwd, env, every=0.02)
+    cpu_of_last, anon_of_last = m.cpu, m.anon_mb
+    return m.wall, m.rc, m.peak_mb
 
 
 cpu_of_last = 0.0

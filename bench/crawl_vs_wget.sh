@@ -21,23 +21,8 @@ import tori
 def timed(cmd, cwd, env):
     """Wall time, exit code, processor time (s) and peak RSS (MB, the program's own high-water
     mark, read while it runs) of one command."""
-    t0 = time.monotonic()
-    p = subprocess.Popen(cmd, cwd=cwd, env=env, stdout=subprocess.DEVNULL)
-    peak = 0
-    while True:
-        try:
-            with open(f"/proc/{p.pid}/status") as f:
-                for line in f:
-                    if line.startswith("VmHWM:"):
-                        peak = max(peak, int(line.split()[1]))
-        except OSError:
-            pass
-        pid, status, ru = os.wait4(p.pid, os.WNOHANG)
-        if pid == p.pid:
-            break
-        time.sleep(0.01)
-    p.returncode = os.waitstatus_to_exitcode(status)
-    return (time.monotonic() - t0, p.returncode, ru.ru_utime + ru.ru_stime, peak / 1024)
+    m = tori.measured(cmd, cwd, env)
+    return m.wall, m.rc, m.cpu, m.peak_mb
 
 
 # In memory when the machine has a tmpfs (BENCH_DIR chooses another place): on a disk, the file

@@ -15,13 +15,7 @@ check = tori.check
 files_in = tori.files_in
 
 
-def crawl(headless, work, values, extra=()):
-    ini = os.path.join(work, "ToraVin.ini")
-    with open(ini, "wb") as f:
-        f.write(tori.settings_image(values))
-    run = subprocess.run([headless, "--ini", ini, "--no-pauses", *extra], capture_output=True,
-                         text=True, timeout=300, cwd=work)
-    return run
+crawl = tori.crawl
 
 
 def main():

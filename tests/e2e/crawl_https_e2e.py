@@ -19,11 +19,7 @@ files_in = tori.files_in
 
 
 def crawl(headless, work, values, env, flags=()):
-    ini = os.path.join(work, "ToraVin.ini")
-    with open(ini, "wb") as f:
-        f.write(tori.settings_image(values))
-    return subprocess.run([headless, "--ini", ini, "--no-pauses", *flags], capture_output=True,
-                          text=True, timeout=300, cwd=work, env=env)
+    return tori.crawl(headless, work, values, flags, env)
 
 
 def main():

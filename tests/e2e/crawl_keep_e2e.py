@@ -86,22 +86,18 @@ def make_site(root, rnd):
 
 
 def outcome(headless, work, url, save, env, flags, proxy=None):
-    ini = os.path.join(work, "ToraVin.ini")
     via = {"ProxyUse": True, "ProxyAddress": "127.0.0.1", "ProxyPort": str(proxy)} if proxy else {}
-    with open(ini, "wb") as f:
-        f.write(tori.settings_image({**tori.ALL_KINDS, "RetryCount": "2", "TargetURL": url,
-                                     "TargetDir": save, **via}))
-    run = subprocess.run([headless, "--ini", ini, "--no-pauses", *flags], capture_output=True,
-                         timeout=300, cwd=work, env=env)
+    run = tori.crawl(headless, work, {**tori.ALL_KINDS, "RetryCount": "2", "TargetURL": url,
+                                      "TargetDir": save, **via}, flags, env)
     # A transfer's progress texts come as its bytes happen to arrive: its last one counts.
     lines = []
-    for line in run.stdout.decode("utf-8", "replace").splitlines():
+    for line in run.stdout.splitlines():
         cut = line.find("  ( ")
         if lines and cut >= 0 and lines[-1].startswith(line[:cut + 4]):
             lines[-1] = line
         else:
             lines.append(line)
-    with open(ini, "rb") as f:
+    with open(os.path.join(work, "ToraVin.ini"), "rb") as f:
         settings = f.read().replace(save.encode(), b"<save>")
     return {"exit": run.returncode, "transcript": lines, "files": tori.files_in(save),
             "settings": settings}

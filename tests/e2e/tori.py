@@ -6,6 +6,7 @@ import shutil
 import socket
 import subprocess
 import time
+import types
 
 BOOLS = ["DoFileChoice", "JPGDownLoad", "GIFDownLoad", "ZIPDownLoad", "HTMLDownLoad"]
 ORDER = ["DoFileChoice", "JPGDownLoad", "GIFDownLoad", "ZIPDownLoad", "HTMLDownLoad",
@@ -182,6 +183,43 @@ class Tinyproxy:
     def stop(self):
         self.proc.terminate()
         self.proc.wait(10)
+
+
+def crawl(headless, work, values, flags=(), env=None):
+    """toravin-headless run over the settings `values` (written to `work`/ToraVin.ini), with
+    `flags`; its output is captured as text."""
+    ini = os.path.join(work, "ToraVin.ini")
+    with open(ini, "wb") as f:
+        f.write(settings_image(values))
+    return subprocess.run([headless, "--ini", ini, "--no-pauses", *flags], capture_output=True,
+                          text=True, timeout=300, cwd=work, env=env)
+
+
+def measured(cmd, cwd, env=None, every=0.01):
+    """Runs one command (its output dropped) and returns its wall time (s), exit code, processor
+    time (s, its own, from its exit status), peak RSS (MB, the kernel's high-water mark) and the
+    most anonymous memory seen (MB), the last two read from /proc every `every` seconds."""
+    t0 = time.monotonic()
+    p = subprocess.Popen(cmd, cwd=cwd, env=env, stdout=subprocess.DEVNULL)
+    peak = anon = 0
+    while True:
+        try:
+            with open(f"/proc/{p.pid}/status") as f:
+                for line in f:
+                    if line.startswith("VmHWM:"):
+                        peak = max(peak, int(line.split()[1]))
+                    elif line.startswith("RssAnon:"):
+                        anon = max(anon, int(line.split()[1]))
+        except OSError:
+            pass
+        pid, status, usage = os.wait4(p.pid, os.WNOHANG)
+        if pid == p.pid:
+            break
+        time.sleep(every)
+    return types.SimpleNamespace(wall=time.monotonic() - t0,
+                                 rc=os.waitstatus_to_exitcode(status),
+                                 cpu=usage.ru_utime + usage.ru_stime,
+                                 peak_mb=peak / 1024, anon_mb=anon / 1024)
 
 
 def make_site(root, pages=3, files_per_page=4, seed=1, sizes=(500, 40000)):
