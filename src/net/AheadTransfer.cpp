@@ -111,8 +111,8 @@ std::int64_t TAheadTransfer::Poll(std::int64_t room) {
     std::size_t want = static_cast<std::size_t>(std::min(kReceiveBlock, room - got));
     std::size_t old = m_reply.size();
     std::int64_t n = m_stream->Receive(block.data(), want, false);
-    if (n > 0) m_reply.append(block.data(), static_cast<std::size_t>(n));
     if (n > 0) {
+      m_reply.append(block.data(), static_cast<std::size_t>(n));
       got += n;
       if (m_pool) {
         m_scanner.Feed(m_reply.data() + old, static_cast<std::size_t>(n));
