@@ -67,17 +67,23 @@ void TMainForm::SearchLine(std::string_view line, bool startPage, std::string_vi
   }
 }
 
-void TMainForm::FindPattern(std::string_view upperLine, const char* pattern, int& pos, int& len) {
+void TMainForm::FindPattern(const std::string& upperLine, const char* pattern, int& pos, int& len) {
   TextMatcher1.SetRegExp(pattern);
-  std::string subject;
-  try {
-    subject = TextMatcher1.ProcessEscapes(std::string(upperLine));
-  } catch (const ERegExpParser&) {
-    // A line ending in a backslash or a lone lead byte: search it as it stands.
-    subject.assign(upperLine);
-  }
   pos = 0;
   len = 0;
+  // Escape processing gives back a line without a backslash unchanged (or rejects a lone lead
+  // byte at its end, and then the line is searched as it stands anyway).
+  if (upperLine.find('\\') == std::string::npos) {
+    TextMatcher1.Match(upperLine, pos, len);
+    return;
+  }
+  std::string subject;
+  try {
+    subject = TextMatcher1.ProcessEscapes(upperLine);
+  } catch (const ERegExpParser&) {
+    // A line ending in a backslash or a lone lead byte: search it as it stands.
+    subject = upperLine;
+  }
   TextMatcher1.Match(subject, pos, len);
 }
 
