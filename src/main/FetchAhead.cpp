@@ -7,15 +7,16 @@ namespace toravin {
 void TFetchAhead::Start(const std::string& url, std::unique_ptr<TAheadTransfer> transfer) {
   if (Has(url)) return;
   m_order.push_back(transfer.get());
-  m_kept.insert(transfer.get());
+  m_kept.push_back(transfer.get());
   m_transfers[url] = std::move(transfer);
   ++m_started;
   m_busy = -1;
 }
 
 void TFetchAhead::DropUnwanted() {
+  std::sort(m_kept.begin(), m_kept.end());
   for (auto it = m_transfers.begin(); it != m_transfers.end();) {
-    if (!m_kept.contains(it->second.get())) {
+    if (!std::binary_search(m_kept.begin(), m_kept.end(), it->second.get())) {
       m_order.erase(std::remove(m_order.begin(), m_order.end(), it->second.get()), m_order.end());
       it = m_transfers.erase(it);
       ++m_discarded;
@@ -66,7 +67,7 @@ std::unique_ptr<TByteStream> TFetchAhead::Take(const std::string& url,
   std::unique_ptr<TAheadTransfer> transfer = std::move(it->second);
   m_transfers.erase(it);
   m_order.erase(std::remove(m_order.begin(), m_order.end(), transfer.get()), m_order.end());
-  m_kept.erase(transfer.get());
+  std::erase(m_kept, transfer.get());
   m_busy = -1;
   std::unique_ptr<TByteStream> stream =
       transfer->Identity() == identity ? transfer->HandOver() : nullptr;

@@ -8,7 +8,6 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "net/AheadTransfer.h"
@@ -35,7 +34,7 @@ class TFetchAhead {
   // A new choice of the transfers wanted: those marked by Keep until DropUnwanted stay, the
   // others are dropped then.
   void BeginChoice() { m_kept.clear(); }
-  void Keep(const TAheadTransfer* transfer) { m_kept.insert(transfer); }
+  void Keep(const TAheadTransfer* transfer) { m_kept.push_back(transfer); }
   void DropUnwanted();
   // Advances every transfer, in the order they were started, within the byte bound.
   void Poll();
@@ -55,8 +54,8 @@ class TFetchAhead {
 
  private:
   std::unordered_map<std::string, std::unique_ptr<TAheadTransfer>> m_transfers;
-  std::vector<TAheadTransfer*> m_order;  // in the order they were started
-  std::unordered_set<const TAheadTransfer*> m_kept;
+  std::vector<TAheadTransfer*> m_order;       // in the order they were started
+  std::vector<const TAheadTransfer*> m_kept;  // a handful: a list, sorted to be searched
   std::int64_t m_maxHeld;
   int m_started = 0;
   int m_discarded = 0;
