@@ -17,7 +17,9 @@
 namespace toravin::gzdec {
 namespace {
 
-constexpr std::size_t kChunkBytes = 256 * 1024;
+// Under the allocator's mapping threshold: the blocks come from the heap and go back to it, where
+// larger ones were mapped and unmapped (and faulted in again) for every page decoded.
+constexpr std::size_t kChunkBytes = 64 * 1024;
 
 struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }

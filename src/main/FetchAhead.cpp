@@ -4,20 +4,25 @@
 
 namespace toravin {
 
-void TFetchAhead::Start(const std::string& url, std::unique_ptr<TAheadTransfer> transfer) {
+void TFetchAhead::Start(const std::string& url, std::unique_ptr<TAheadTransfer> transfer,
+                        void* tag) {
   if (Has(url)) return;
-  m_order.push_back(transfer.get());
+  m_order.push_back({transfer.get(), tag});
   m_kept.push_back(transfer.get());
   m_transfers[url] = std::move(transfer);
   ++m_started;
   m_busy = -1;
 }
 
+void TFetchAhead::Unlist(const TAheadTransfer* transfer) {
+  std::erase_if(m_order, [transfer](const Slot& s) { return s.transfer == transfer; });
+}
+
 void TFetchAhead::DropUnwanted() {
   std::sort(m_kept.begin(), m_kept.end());
   for (auto it = m_transfers.begin(); it != m_transfers.end();) {
     if (!std::binary_search(m_kept.begin(), m_kept.end(), it->second.get())) {
-      m_order.erase(std::remove(m_order.begin(), m_order.end(), it->second.get()), m_order.end());
+      Unlist(it->second.get());
       it = m_transfers.erase(it);
       ++m_discarded;
       m_busy = -1;
@@ -30,7 +35,7 @@ void TFetchAhead::DropUnwanted() {
 int TFetchAhead::BusyCount() const {
   if (m_busy < 0) {
     m_busy = 0;
-    for (const TAheadTransfer* t : m_order) m_busy += t->Busy() ? 1 : 0;
+    for (const Slot& s : m_order) m_busy += s.transfer->Busy() ? 1 : 0;
   }
   return m_busy;
 }
@@ -44,9 +49,9 @@ std::int64_t TFetchAhead::Held() const {
 void TFetchAhead::Poll() {
   std::int64_t room = m_maxHeld - Held();
   int busy = 0;
-  for (TAheadTransfer* transfer : m_order) {
-    room -= transfer->Poll(std::max<std::int64_t>(room, 0));
-    busy += transfer->Busy() ? 1 : 0;
+  for (const Slot& s : m_order) {
+    room -= s.transfer->Poll(std::max<std::int64_t>(room, 0));
+    busy += s.transfer->Busy() ? 1 : 0;
   }
   m_busy = busy;
 }
@@ -54,8 +59,8 @@ void TFetchAhead::Poll() {
 bool TFetchAhead::WaitFds(std::vector<pollfd>& fds) const {
   const bool mayReceive = Held() < m_maxHeld;
   bool covered = true;
-  for (const TAheadTransfer* transfer : m_order) {
-    covered = transfer->AddWaitFd(fds, mayReceive) && covered;
+  for (const Slot& s : m_order) {
+    covered = s.transfer->AddWaitFd(fds, mayReceive) && covered;
   }
   return covered;
 }
@@ -66,7 +71,7 @@ std::unique_ptr<TByteStream> TFetchAhead::Take(const std::string& url,
   if (it == m_transfers.end()) return nullptr;
   std::unique_ptr<TAheadTransfer> transfer = std::move(it->second);
   m_transfers.erase(it);
-  m_order.erase(std::remove(m_order.begin(), m_order.end(), transfer.get()), m_order.end());
+  Unlist(transfer.get());
   std::erase(m_kept, transfer.get());
   m_busy = -1;
   std::unique_ptr<TByteStream> stream =

@@ -30,7 +30,13 @@ class TFetchAhead {
   }
   int BusyCount() const;
   int Count() const { return static_cast<int>(m_transfers.size()); }
-  void Start(const std::string& url, std::unique_ptr<TAheadTransfer> transfer);
+  // `tag` is the caller's own mark for the transfer, given back by ForEach.
+  void Start(const std::string& url, std::unique_ptr<TAheadTransfer> transfer, void* tag = nullptr);
+  // Calls f(tag, transfer) for every transfer, in the order they were started.
+  template <class F>
+  void ForEach(F&& f) const {
+    for (const Slot& s : m_order) f(s.tag, static_cast<const TAheadTransfer*>(s.transfer));
+  }
   // A new choice of the transfers wanted: those marked by Keep until DropUnwanted stay, the
   // others are dropped then.
   void BeginChoice() { m_kept.clear(); }
@@ -53,8 +59,13 @@ class TFetchAhead {
   int Discarded() const { return m_discarded; }
 
  private:
+  void Unlist(const TAheadTransfer* transfer);
   std::unordered_map<std::string, std::unique_ptr<TAheadTransfer>> m_transfers;
-  std::vector<TAheadTransfer*> m_order;       // in the order they were started
+  struct Slot {
+    TAheadTransfer* transfer;
+    void* tag;
+  };
+  std::vector<Slot> m_order;                  // in the order they were started
   std::vector<const TAheadTransfer*> m_kept;  // a handful: a list, sorted to be searched
   std::int64_t m_maxHeld;
   int m_started = 0;

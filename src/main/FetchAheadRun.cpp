@@ -69,6 +69,7 @@ void TMainForm::SetFetchAheadActive(bool active) {
   m_tempFiles.reset();
   m_aheadEntries.clear();
   m_aheadByUrl.clear();
+  m_aheadLooked.clear();
   m_aheadServers.clear();
   m_aheadPlan = {};
   m_http2HoldSince = -1;
@@ -79,7 +80,9 @@ void TMainForm::SetFetchAheadActive(bool active) {
 TMainForm::TAheadEntry& TMainForm::AheadEntry(const std::string& listed, const std::string& start) {
   auto it = m_aheadEntries.find(listed);
   if (it != m_aheadEntries.end()) return it->second;
-  TAheadEntry& entry = m_aheadEntries[listed];
+  auto [at, added] = m_aheadEntries.try_emplace(listed);
+  TAheadEntry& entry = at->second;
+  entry.listed = &at->first;
   entry.url = NormalizeUrl(IsAbsoluteLink(listed) ? listed : JoinLink(start, listed));
   entry.canon = m_aheadByUrl.emplace(entry.url, &entry).first->second;
   return entry;
@@ -217,14 +220,37 @@ bool TMainForm::StepFetchAhead() {
     bool http2;  // a stream of the server's HTTP/2 connection
   };
   std::vector<Wanted> wanted;
+  wanted.reserve(kMaxAhead);
   const std::uint64_t choice = ++m_aheadChoices;
   m_ahead.BeginChoice();
+  // Each URL's transfer, marked on its first entry for this choice.
+  m_ahead.ForEach([choice](void* tag, const TAheadTransfer* transfer) {
+    if (tag == nullptr) return;
+    TAheadEntry& canon = *static_cast<TAheadEntry*>(tag);
+    canon.transfer = transfer;
+    canon.transferIn = choice;
+  });
+  // The entries come in the order of the last choice, less those the run has finished with since:
+  // most are found there by their place, without a lookup of their URL.
+  std::vector<TAheadEntry*> looked;
+  looked.reserve(m_aheadLooked.size() + 1);
+  std::size_t next = 0;
+  const auto entryOf = [&](const std::string& listed) -> TAheadEntry& {
+    for (std::size_t k = next; k < m_aheadLooked.size() && k < next + 2; ++k) {
+      if (*m_aheadLooked[k]->listed == listed) {
+        next = k + 1;
+        return *m_aheadLooked[k];
+      }
+    }
+    return AheadEntry(listed, start);
+  };
   // Entries next to each other mostly share their referrer, and so its charset.
   const std::string* lastReferer = nullptr;
   NameCharset charset = NameCharset::Unknown;
   for (int i = first; i < s.Count() && i < first + kAheadScan; ++i) {
     const TDownLoadUnit& unit = s.Item(i);
-    TAheadEntry& entry = AheadEntry(unit.Url, start);
+    TAheadEntry& entry = entryOf(unit.Url);
+    looked.push_back(&entry);
     const std::string& url = entry.url;
     if (inHand && url == CurrentUrl) continue;
     if (!cookieHost.empty() && HostOf(url) == cookieHost) break;
@@ -238,7 +264,8 @@ bool TMainForm::StepFetchAhead() {
     if (!PassesNameTestAhead(entry, charset)) continue;
     const TAheadTarget& target = AheadTarget(entry);
     if (!target.valid) continue;  // the entry meets its error at its own turn
-    const TAheadTransfer* started = m_ahead.Find(url);
+    const TAheadTransfer* started =
+        entry.canon->transferIn == choice ? entry.canon->transfer : nullptr;
     const int allowed = TransfersAllowed(target);
     if (!started) {
       if (busy >= slots || wanted.size() >= kMaxAhead) break;
@@ -252,6 +279,7 @@ bool TMainForm::StepFetchAhead() {
     wanted.push_back({&entry, &unit.Referer, started, allowed == TRunOptions::kMaxParallel});
   }
   m_ahead.DropUnwanted();
+  m_aheadLooked = std::move(looked);
   int freshHttp2 = 0;
   for (const Wanted& w : wanted) freshHttp2 += !w.started && w.http2 ? 1 : 0;
   bool holdHttp2 = freshHttp2 > 0 && freshHttp2 < kHttp2Batch && m_ahead.Count() >= kHttp2Batch;
@@ -275,7 +303,7 @@ bool TMainForm::StepFetchAhead() {
       continue;  // the entry meets its error at its own turn
     }
     EditRequestHeaders(probe, *referer);
-    m_ahead.Start(entry->url, std::make_unique<TAheadTransfer>(probe));
+    m_ahead.Start(entry->url, std::make_unique<TAheadTransfer>(probe), entry->canon);
   }
   const bool freed = pollFrees();
   plan.busy = m_ahead.BusyCount();

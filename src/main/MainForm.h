@@ -212,8 +212,11 @@ class TMainForm {
     std::string url;
     std::optional<TAheadTarget> target;
     std::array<signed char, 4> passes{-1, -1, -1, -1};
-    TAheadEntry* canon = nullptr;  // the first entry with this URL: it carries the mark below
+    const std::string* listed = nullptr;  // the work-list URL it is kept under
+    TAheadEntry* canon = nullptr;  // the first entry with this URL: it carries the marks below
     std::uint64_t lookedAtIn = 0;  // the last choice that looked at this URL
+    const TAheadTransfer* transfer = nullptr;  // the URL's transfer ahead as of transferIn
+    std::uint64_t transferIn = 0;
   };
   // A number for the connection key `key`, the same for the run.
   int AheadServer(const std::string& key);
@@ -287,7 +290,8 @@ class TMainForm {
   std::unordered_map<std::string, TAheadEntry*> m_aheadByUrl;  // the first entry of each URL
   std::unordered_map<std::string, int> m_aheadServers;
   std::uint64_t m_aheadChoices = 0;
-  std::int64_t m_http2HoldSince = -1;  // when new HTTP/2 streams began to wait for company
+  std::vector<TAheadEntry*> m_aheadLooked;  // the entries the last choice looked at, in order
+  std::int64_t m_http2HoldSince = -1;       // when new HTTP/2 streams began to wait for company
   void RestoreKeptEntry();
 };
 
