@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 #include "net/AheadStream.h"
 #include "net/ConnectionPool.h"
@@ -18,17 +19,25 @@ constexpr std::int64_t kReceiveBlock = 65536;
 // Receives per Poll, so one fast transfer does not hold up the wait it runs in.
 constexpr int kReceivesPerPoll = 16;
 
+// Where an exchange goes, then its request block.
+std::string IdentityOf(const THttpClient& client, const std::string& request) {
+  return std::string(client.Secure() ? "https " : "http ") + client.Host + ":" +
+         std::to_string(client.Port) + " via " + client.Proxy + ":" +
+         std::to_string(client.ProxyPort) + "\n" + request;
+}
+
 }  // namespace
 
 std::string TAheadTransfer::Identity(const THttpClient& client) {
-  return std::string(client.Secure() ? "https " : "http ") + client.Host + ":" +
-         std::to_string(client.Port) + " via " + client.Proxy + ":" +
-         std::to_string(client.ProxyPort) + "\n" + client.RequestBlock();
+  return IdentityOf(client, client.RequestBlock());
 }
 
 TAheadTransfer::TAheadTransfer(THttpClient& client)
-    : m_identity(Identity(client)),
-      m_request(client.RequestBlock()),
+    : TAheadTransfer(client, client.RequestBlock()) {}
+
+TAheadTransfer::TAheadTransfer(THttpClient& client, std::string request)
+    : m_identity(IdentityOf(client, request)),
+      m_request(std::move(request)),
       m_pool(client.Pool),
       m_key(client.ConnectionKey()) {
   if (m_pool) {

@@ -62,6 +62,7 @@ class TAheadTransfer {
 
  private:
   enum class State { Resolving, Connecting, Sending, Receiving, Failed };
+  TAheadTransfer(THttpClient& client, std::string request);
   void Fail();
 
   std::string m_identity;

@@ -580,10 +580,17 @@ void THttpClient::BuildRequestHeaders() {
 std::string THttpClient::RequestBlock() const {
   // A line break or zero byte inside a line (a value taken from a page) would end the line early
   // and smuggle in headers of its own, so such bytes are dropped.
+  constexpr std::string_view kLineEnders("\r\n\0", 3);
+  std::size_t size = 2;
+  for (const std::string& line : RequestHeaders.Lines()) size += line.size() + 2;
   std::string block;
+  block.reserve(size);
   for (const std::string& line : RequestHeaders.Lines()) {
-    for (char c : line) {
-      if (c != '\r' && c != '\n' && c != '\0') block += c;
+    const std::string_view rest(line);
+    for (std::size_t from = 0; from < rest.size();) {
+      const std::size_t bad = std::min(rest.find_first_of(kLineEnders, from), rest.size());
+      block.append(rest.substr(from, bad - from));
+      from = bad + 1;
     }
     block += "\r\n";
   }

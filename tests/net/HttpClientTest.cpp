@@ -389,7 +389,7 @@ TEST(HttpClient, AboutToSendEditsAreSent) {
     c.RequestHeaders.SetKeyValue("Content-Type", "");
     c.RequestHeaders.SetKeyValue("Accept", "image/jpeg,*/*");
     c.RequestHeaders.SetKeyValue("Connection", "close");
-    c.RequestHeaders.SetKeyValue("User-Agent", "Bad\r\nInjected: 1");
+    c.RequestHeaders.SetKeyValue("User-Agent", std::string("\nBad\r\nInj\0ected: 1\r", 19));
   };
   m.http.Get("http://h.test/a.jpg");
   EXPECT_EQ(m.Sent(), std::string("GET /a.jpg HTTP/1.0\r\nHost: h.test\r\n"
