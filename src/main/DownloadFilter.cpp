@@ -49,9 +49,8 @@ bool TMainForm::CheckResponse(std::string_view url) {
   std::string contentType;
   long long length = 0;
   for (const std::string& line : m_form.HeaderMemo.lines()) {
-    std::string lower = LowerCase(line);
-    if (Contains(lower, "content-type")) contentType = LowerCase(Trim(line));
-    if (Contains(lower, "content-length")) {
+    if (ContainsFolded(line, "content-type")) contentType = LowerCase(Trim(line));
+    if (ContainsFolded(line, "content-length")) {
       size_t colon = line.find(':');
       long long value = 0;
       std::string_view text = colon == std::string::npos

@@ -2,6 +2,7 @@
 // trail byte in the ASCII letter range is never changed.
 #include "main/TextUtil.h"
 
+#include <algorithm>
 #include <climits>
 
 #include "platform/Cp932.h"
@@ -45,6 +46,16 @@ std::string ReplaceSingleByte(std::string_view s, char from, char to) {
 
 std::string LowerCase(std::string_view s) { return ChangeCase<'A', 'a'>(s); }
 std::string UpperCase(std::string_view s) { return ChangeCase<'a', 'A'>(s); }
+
+bool ContainsFolded(std::string_view text, std::string_view lowerPart) {
+  const auto high = [](char c) { return static_cast<unsigned char>(c) >= 0x80; };
+  if (std::any_of(text.begin(), text.end(), high)) return Contains(LowerCase(text), lowerPart);
+  const auto folded = [](char a, char b) {
+    return (a >= 'A' && a <= 'Z' ? a - 'A' + 'a' : a) == b;
+  };
+  return std::search(text.begin(), text.end(), lowerPart.begin(), lowerPart.end(), folded) !=
+         text.end();
+}
 
 bool TryStrToInt(std::string_view text, long long& value) {
   size_t i = 0;

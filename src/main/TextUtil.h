@@ -22,6 +22,9 @@ inline bool Contains(std::string_view text, std::string_view part) {
   return text.find(part) != std::string_view::npos;
 }
 
+// Whether LowerCase(text) contains `lowerPart` (ASCII, in lower case); no copy of an ASCII text.
+bool ContainsFolded(std::string_view text, std::string_view lowerPart);
+
 // Parses a whole text as a signed 32-bit decimal integer (an optional sign, digits, nothing
 // else, as the numeric fields hold them). Returns false when it is not one.
 bool TryStrToInt(std::string_view text, long long& value);

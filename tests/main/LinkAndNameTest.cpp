@@ -65,6 +65,21 @@ TEST(TextUtil, TrimCaseAndIntegers) {
   EXPECT_EQ(Trim(" \t\r\nabc \x01"), "abc");
   EXPECT_EQ(UpperCase("<img src=\x83\x61>"), "<IMG SRC=\x83\x61>");
   EXPECT_EQ(LowerCase("Content-Type"), "content-type");
+  // Folded as LowerCase folds: a trail byte in the letter range is no letter.
+  for (const auto& [text, found] :
+       std::vector<std::pair<std::string, bool>>{{"X-CONTENT-Type: a", true},
+                                                 {"Content-Typ", false},
+                                                 {"\x82\x60"
+                                                  "content-type",
+                                                  true},
+                                                 {"\x83\x43"
+                                                  "ONTENT-TYPE",
+                                                  false},
+                                                 {"\x83\x43"
+                                                  "content-type",
+                                                  true}}) {
+    EXPECT_EQ(ContainsFolded(text, "content-type"), found) << text;
+  }
   struct Case {
     std::string text;
     bool ok;
