@@ -23,8 +23,9 @@ class TTempFileSupply {
     int fd = -1;  // a file without a name, open for reading and writing; -1: none
   };
 
-  // Keeps up to `ready` files made in `dir` (a core path).
-  explicit TTempFileSupply(std::string dir, std::size_t ready = 8);
+  // Keeps up to `ready` files made in `dir` (a core path). The maker is woken once for every
+  // half of them taken: a wake costs the run a system call.
+  explicit TTempFileSupply(std::string dir, std::size_t ready = 32);
   ~TTempFileSupply();
   TTempFileSupply(const TTempFileSupply&) = delete;
   TTempFileSupply& operator=(const TTempFileSupply&) = delete;
