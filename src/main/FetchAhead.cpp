@@ -7,6 +7,11 @@ namespace toravin {
 void TFetchAhead::Start(const std::string& url, std::unique_ptr<TAheadTransfer> transfer,
                         void* tag) {
   if (Has(url)) return;
+  if (!m_senderTried) {
+    m_senderTried = true;
+    m_sender = TSendBehind::Make();
+  }
+  if (m_sender) transfer->SendFrom(m_sender);
   m_order.push_back({transfer.get(), tag});
   m_kept.push_back(transfer.get());
   m_transfers[url] = std::move(transfer);
@@ -53,6 +58,7 @@ void TFetchAhead::Poll() {
     room -= s.transfer->Poll(std::max<std::int64_t>(room, 0));
     busy += s.transfer->Busy() ? 1 : 0;
   }
+  if (m_sender) m_sender->Wake();
   m_busy = busy;
 }
 

@@ -68,8 +68,10 @@ class TFetchAhead {
   std::vector<Slot> m_order;                  // in the order they were started
   std::vector<const TAheadTransfer*> m_kept;  // a handful: a list, sorted to be searched
   std::int64_t m_maxHeld;
+  std::shared_ptr<TSendBehind> m_sender;  // made with the first transfer; null: none could be
   int m_started = 0;
   int m_discarded = 0;
+  bool m_senderTried = false;
   mutable int m_busy = 0;  // BusyCount as of the last change; -1 when to be counted again
 };
 

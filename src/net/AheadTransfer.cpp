@@ -62,12 +62,22 @@ TAheadTransfer::TAheadTransfer(THttpClient& client, std::string request)
 }
 
 TAheadTransfer::~TAheadTransfer() {
+  EndSendBehind();
   if (m_stream) m_stream->Close();
 }
 
 void TAheadTransfer::Fail() {
+  EndSendBehind();
   m_state = State::Failed;
   if (m_stream) m_stream->Close();
+}
+
+void TAheadTransfer::EndSendBehind() {
+  if (!m_sendJob) return;
+  const std::int64_t sent = m_sender->Withdraw(*m_sendJob);
+  m_sendJob.reset();
+  m_sender.reset();
+  if (sent > 0) m_sent += static_cast<std::size_t>(sent);
 }
 
 std::int64_t TAheadTransfer::Poll(std::int64_t room) {
@@ -97,6 +107,20 @@ std::int64_t TAheadTransfer::Poll(std::int64_t room) {
     m_state = State::Sending;
   }
   if (m_state == State::Sending) {
+    if (m_sendJob) {
+      const std::optional<std::int64_t> sent = m_sendJob->Result();
+      if (!sent) return 0;
+      m_sendJob.reset();
+      m_sender.reset();  // what is left, if anything, goes from here
+      if (*sent < 0) {
+        Fail();
+        return 0;
+      }
+      m_sent += static_cast<std::size_t>(*sent);
+    } else if (m_sender && m_stream->SendsFromAnyThread()) {
+      m_sendJob = m_sender->Queue(*m_stream, m_request.data(), m_request.size());
+      return 0;
+    }
     while (m_sent < m_request.size()) {
       std::int64_t n = m_stream->Send(m_request.data() + m_sent, m_request.size() - m_sent);
       if (n == -kWsaWouldBlock) return 0;
@@ -157,12 +181,18 @@ bool TAheadTransfer::AddWaitFd(std::vector<pollfd>& fds, bool mayReceive) const 
   if (m_state == State::Receiving && !mayReceive) return true;
   const int fd = m_stream->WaitFd();
   if (fd < 0) return false;
+  // The first reply byte comes after the request has gone: its send is over by then.
+  if (m_sendJob) {
+    fds.push_back({fd, POLLIN, 0});
+    return true;
+  }
   fds.push_back({fd, static_cast<short>(m_state == State::Receiving ? POLLIN : POLLOUT), 0});
   return true;
 }
 
 std::unique_ptr<TByteStream> TAheadTransfer::HandOver() {
   if (!CanHandOver()) return nullptr;
+  EndSendBehind();
   const bool connecting = m_state == State::Connecting;
   std::unique_ptr<TByteStream> live = m_ended ? nullptr : std::move(m_stream);
   m_stream.reset();

@@ -20,6 +20,7 @@
 #include "net/ConnectionPool.h"
 #include "net/HostLookup.h"
 #include "net/ReplyScanner.h"
+#include "net/SendBehind.h"
 
 namespace toravin {
 
@@ -38,6 +39,9 @@ class TAheadTransfer {
   // request has the same identity may take this transfer over.
   static std::string Identity(const THttpClient& client);
   const std::string& Identity() const { return m_identity; }
+
+  // Lets `sender` send the request on a plain connection while the caller goes on.
+  void SendFrom(std::shared_ptr<TSendBehind> sender) { m_sender = std::move(sender); }
 
   // Advances without waiting; at most `room` more bytes are received. Returns the bytes received.
   std::int64_t Poll(std::int64_t room);
@@ -64,6 +68,8 @@ class TAheadTransfer {
   enum class State { Resolving, Connecting, Sending, Receiving, Failed };
   TAheadTransfer(THttpClient& client, std::string request);
   void Fail();
+  // Ends a send left to the sender, counting what it sent: the stream is this transfer's again.
+  void EndSendBehind();
 
   std::string m_identity;
   std::string m_request;
@@ -78,6 +84,8 @@ class TAheadTransfer {
   std::shared_ptr<TConnectionPool> m_pool;  // null: the connection ends with the reply
   std::string m_key;
   bool m_reused = false;  // the connection came from the pool
+  std::shared_ptr<TSendBehind> m_sender;
+  std::shared_ptr<TSendBehind::Job> m_sendJob;  // the request's send, while the sender has it
   TReplyScanner m_scanner;
 };
 

@@ -44,6 +44,9 @@ class TByteStream {
   // holds bytes already, or is no plain connection).
   virtual int WaitFd() const { return -1; }
 
+  // Send may be called on another thread while this one leaves the stream alone (a plain
+  // connection, with nothing of its own to update).
+  virtual bool SendsFromAnyThread() const { return false; }
   // Ends the connection; a closed stream can Connect again.
   virtual void Close() = 0;
 

@@ -21,6 +21,7 @@ class TTcpStream : public TByteStream {
   bool WaitReadable(int ms) override;
   bool WaitWritable(int ms) override;
   int WaitFd() const override { return m_fd; }
+  bool SendsFromAnyThread() const override { return true; }
   void Close() override;
 
  private:
