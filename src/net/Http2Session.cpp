@@ -231,14 +231,20 @@ bool THttp2Session::Flush() {
     if (m_outgoingSent == m_outgoing.size()) {
       m_outgoing.clear();
       m_outgoingSent = 0;
-      const std::uint8_t* data = nullptr;
-      const auto length = nghttp2_session_mem_send(m_session, &data);
-      if (length < 0) {
-        m_brokenWhy = nghttp2_strerror(static_cast<int>(length));
-        return false;
+      // The library gives a frame or so at a time: everything due goes out in one send (one
+      // record, one wake-up of the server), not a send for each request's frames.
+      for (;;) {
+        const std::uint8_t* data = nullptr;
+        const auto length = nghttp2_session_mem_send(m_session, &data);
+        if (length < 0) {
+          m_brokenWhy = nghttp2_strerror(static_cast<int>(length));
+          return false;
+        }
+        if (length == 0) break;
+        m_outgoing.append(reinterpret_cast<const char*>(data), static_cast<std::size_t>(length));
+        if (m_outgoing.size() >= kSendBatchBytes) break;
       }
-      if (length == 0) return true;
-      m_outgoing.assign(reinterpret_cast<const char*>(data), static_cast<std::size_t>(length));
+      if (m_outgoing.empty()) return true;
       m_lastSentMs = TickCountMs();
     }
     const std::int64_t n =

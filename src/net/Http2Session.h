@@ -60,6 +60,8 @@ class THttp2Session {
   static constexpr int kSliceMs = 50;
   // Frames queued for a connection that takes none of them for this long end it.
   static constexpr int kFlushMs = 30000;
+  // Frames gathered for one send, at most about this many bytes.
+  static constexpr std::size_t kSendBatchBytes = 64 * 1024;
 
   // `stream` must be connected and outlive the session. The client preface and SETTINGS are
   // queued at once and go out with the first request.
