@@ -270,5 +270,45 @@ TEST(Http2Session, AConnectionThatTakesNothingHoldsUpNoStep) {
   EXPECT_EQ(reply.failure, "Cancelled");
 }
 
+// Requests submitted together leave in one send: on a real connection, one record and one
+// wake-up of the server instead of one for each request.
+TEST(Http2Session, RequestsSubmittedTogetherLeaveInOneSend) {
+  struct CountedStream : TMemoryStream {
+    using TMemoryStream::TMemoryStream;
+    std::int64_t Send(const char* buffer, std::size_t size) override {
+      ++sends;
+      return TMemoryStream::Send(buffer, size);
+    }
+    int sends = 0;
+  };
+  for (int requests : {1, 5, 32}) {
+    auto peer = std::make_shared<TMemoryPeer>();
+    peer->replies.push_back(H2ServerStart());
+    peer->silentAtEnd = true;
+    CountedStream stream(peer);
+    stream.Connect(0x7f000001, 443);
+    THttp2Session session(stream);
+    EXPECT_TRUE(session.Pump(0));
+    const std::size_t before = peer->requests.at(0).size();
+    stream.sends = 0;
+    for (int i = 0; i < requests; ++i) {
+      THttp2Request request;
+      request.authority = "example.test";
+      request.path = "/f" + std::to_string(i) + ".jpg";
+      ASSERT_GT(session.Submit(request, nullptr), 0);
+    }
+    EXPECT_TRUE(session.Pump(0));
+    EXPECT_EQ(stream.sends, 1) << requests;
+    int headers = 0;
+    const std::string& sent = peer->requests.at(0);
+    for (std::size_t at = before; at + 9 <= sent.size();) {
+      const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(sent[at + i]); };
+      headers += byte(3) == kH2Headers ? 1 : 0;
+      at += 9 + ((std::size_t{byte(0)} << 16) | (byte(1) << 8) | byte(2));
+    }
+    EXPECT_EQ(headers, requests);
+  }
+}
+
 }  // namespace
 }  // namespace toravin
