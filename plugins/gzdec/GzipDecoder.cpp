@@ -17,9 +17,16 @@
 namespace toravin::gzdec {
 namespace {
 
-// Under the allocator's mapping threshold: the blocks come from the heap and go back to it, where
-// larger ones were mapped and unmapped (and faulted in again) for every page decoded.
 constexpr std::size_t kChunkBytes = 64 * 1024;
+
+// The read and write blocks, made once for each thread that decodes: made and freed for every
+// page, they were mapped and unmapped, or grew and trimmed the heap, each time.
+struct Blocks {
+  std::unique_ptr<unsigned char[]> in =
+      std::make_unique_for_overwrite<unsigned char[]>(kChunkBytes);
+  std::unique_ptr<unsigned char[]> out =
+      std::make_unique_for_overwrite<unsigned char[]>(kChunkBytes);
+};
 
 struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
@@ -73,10 +80,9 @@ DecodeResult Fail(int code, const char* what) {
 
 DecodeResult Run(std::FILE* in, std::FILE* out, std::uint64_t limit, std::uint64_t cut) {
   // Left uninitialised: a small page touches only the first pages of each block.
-  const auto inBlock = std::make_unique_for_overwrite<unsigned char[]>(kChunkBytes);
-  const auto outBlock = std::make_unique_for_overwrite<unsigned char[]>(kChunkBytes);
-  const std::span<unsigned char> inBuf(inBlock.get(), kChunkBytes);
-  const std::span<unsigned char> outBuf(outBlock.get(), kChunkBytes);
+  static thread_local Blocks blocks;
+  const std::span<unsigned char> inBuf(blocks.in.get(), kChunkBytes);
+  const std::span<unsigned char> outBuf(blocks.out.get(), kChunkBytes);
   std::size_t have = std::fread(inBuf.data(), 1, inBuf.size(), in);
   if (have == 0) return Fail(abi::kArcTruncated, "gzdec: the input is empty");
   const Format format = DetectFormat(inBuf.data(), have);
