@@ -57,7 +57,8 @@ void TMainForm::SearchLine(std::string_view line, bool startPage, std::string_vi
   // match either.
   if (line.find_first_of("<\\") == std::string::npos) return;
   std::string upper = UpperCase(line);
-  for (const char* pattern : {kAnchorPattern, kImagePattern}) {
+  static const std::string patterns[] = {kAnchorPattern, kImagePattern};
+  for (const std::string& pattern : patterns) {
     int pos = 0, len = 0;
     FindPattern(upper, pattern, pos, len);
     if (pos == 0) continue;
@@ -67,7 +68,8 @@ void TMainForm::SearchLine(std::string_view line, bool startPage, std::string_vi
   }
 }
 
-void TMainForm::FindPattern(const std::string& upperLine, const char* pattern, int& pos, int& len) {
+void TMainForm::FindPattern(const std::string& upperLine, const std::string& pattern, int& pos,
+                            int& len) {
   TextMatcher1.SetRegExp(pattern);
   pos = 0;
   len = 0;

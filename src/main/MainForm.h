@@ -94,7 +94,7 @@ class TMainForm {
   void ParseLinks(std::string_view page, bool startPage, std::string_view pageUrl);
   // 1-based position and length of the leftmost-longest match of `pattern` in `upperLine`
   // (0 and 0 when there is none).
-  void FindPattern(const std::string& upperLine, const char* pattern, int& pos, int& len);
+  void FindPattern(const std::string& upperLine, const std::string& pattern, int& pos, int& len);
   bool AcceptLink(std::string& link, bool startPage, std::string_view pageUrl);
 
   // Download filter and saving.
