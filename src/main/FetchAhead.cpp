@@ -12,9 +12,9 @@ void TFetchAhead::Start(const std::string& url, std::unique_ptr<TAheadTransfer> 
     m_sender = TSendBehind::Make();
   }
   if (m_sender) transfer->SendFrom(m_sender);
-  m_order.push_back({transfer.get(), tag});
-  m_kept.push_back(transfer.get());
-  m_transfers[url] = std::move(transfer);
+  TAheadTransfer* started = transfer.get();
+  const auto [at, added] = m_transfers.emplace(url, std::move(transfer));
+  m_order.push_back({started, tag, &at->first, m_choice});
   ++m_started;
   m_busy = -1;
 }
@@ -23,18 +23,29 @@ void TFetchAhead::Unlist(const TAheadTransfer* transfer) {
   std::erase_if(m_order, [transfer](const Slot& s) { return s.transfer == transfer; });
 }
 
-void TFetchAhead::DropUnwanted() {
-  std::sort(m_kept.begin(), m_kept.end());
-  for (auto it = m_transfers.begin(); it != m_transfers.end();) {
-    if (!std::binary_search(m_kept.begin(), m_kept.end(), it->second.get())) {
-      Unlist(it->second.get());
-      it = m_transfers.erase(it);
-      ++m_discarded;
-      m_busy = -1;
-    } else {
-      ++it;
+void TFetchAhead::Keep(const TAheadTransfer* transfer) {
+  // A choice keeps them in about the order they were started: the search goes on from the last
+  // one found.
+  const std::size_t n = m_order.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    Slot& slot = m_order[(m_keepAt + i) % n];
+    if (slot.transfer == transfer) {
+      slot.keptIn = m_choice;
+      m_keepAt = (m_keepAt + i + 1) % n;
+      return;
     }
   }
+}
+
+void TFetchAhead::DropUnwanted() {
+  for (const Slot& slot : m_order) {
+    if (slot.keptIn != m_choice) {
+      m_transfers.erase(std::string(*slot.url));  // a copy: the key goes with the node
+      ++m_discarded;
+      m_busy = -1;
+    }
+  }
+  std::erase_if(m_order, [this](const Slot& slot) { return slot.keptIn != m_choice; });
 }
 
 int TFetchAhead::BusyCount() const {
@@ -78,7 +89,6 @@ std::unique_ptr<TByteStream> TFetchAhead::Take(const std::string& url,
   std::unique_ptr<TAheadTransfer> transfer = std::move(it->second);
   m_transfers.erase(it);
   Unlist(transfer.get());
-  std::erase(m_kept, transfer.get());
   m_busy = -1;
   std::unique_ptr<TByteStream> stream =
       transfer->Identity() == identity ? transfer->HandOver() : nullptr;
@@ -90,7 +100,6 @@ void TFetchAhead::Clear() {
   m_discarded += static_cast<int>(m_transfers.size());
   m_transfers.clear();
   m_order.clear();
-  m_kept.clear();
   m_busy = 0;
 }
 

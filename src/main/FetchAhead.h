@@ -39,8 +39,11 @@ class TFetchAhead {
   }
   // A new choice of the transfers wanted: those marked by Keep until DropUnwanted stay, the
   // others are dropped then.
-  void BeginChoice() { m_kept.clear(); }
-  void Keep(const TAheadTransfer* transfer) { m_kept.push_back(transfer); }
+  void BeginChoice() {
+    ++m_choice;
+    m_keepAt = 0;
+  }
+  void Keep(const TAheadTransfer* transfer);
   void DropUnwanted();
   // Advances every transfer, in the order they were started, within the byte bound.
   void Poll();
@@ -64,9 +67,12 @@ class TFetchAhead {
   struct Slot {
     TAheadTransfer* transfer;
     void* tag;
+    const std::string* url;    // its key in m_transfers
+    std::uint64_t keptIn = 0;  // the last choice that kept it
   };
-  std::vector<Slot> m_order;                  // in the order they were started
-  std::vector<const TAheadTransfer*> m_kept;  // a handful: a list, sorted to be searched
+  std::vector<Slot> m_order;  // in the order they were started
+  std::uint64_t m_choice = 0;
+  std::size_t m_keepAt = 0;  // where the next Keep looks first
   std::int64_t m_maxHeld;
   std::shared_ptr<TSendBehind> m_sender;  // made with the first transfer; null: none could be
   int m_started = 0;

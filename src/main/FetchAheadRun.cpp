@@ -242,7 +242,10 @@ bool TMainForm::StepFetchAhead() {
         return *m_aheadLooked[k];
       }
     }
-    return AheadEntry(listed, start);
+    // Several entries finished at once: the places go on after this one's.
+    TAheadEntry& entry = AheadEntry(listed, start);
+    if (entry.placedIn == choice - 1) next = entry.place + 1;
+    return entry;
   };
   // Entries next to each other mostly share their referrer, and so its charset.
   const std::string* lastReferer = nullptr;
@@ -250,6 +253,8 @@ bool TMainForm::StepFetchAhead() {
   for (int i = first; i < s.Count() && i < first + kAheadScan; ++i) {
     const TDownLoadUnit& unit = s.Item(i);
     TAheadEntry& entry = entryOf(unit.Url);
+    entry.placedIn = choice;
+    entry.place = looked.size();
     looked.push_back(&entry);
     const std::string& url = entry.url;
     if (inHand && url == CurrentUrl) continue;

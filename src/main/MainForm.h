@@ -217,6 +217,8 @@ class TMainForm {
     std::uint64_t lookedAtIn = 0;  // the last choice that looked at this URL
     const TAheadTransfer* transfer = nullptr;  // the URL's transfer ahead as of transferIn
     std::uint64_t transferIn = 0;
+    std::uint64_t placedIn = 0;  // the last choice that looked at it, and its place there
+    std::size_t place = 0;
   };
   // A number for the connection key `key`, the same for the run.
   int AheadServer(const std::string& key);
