@@ -66,10 +66,15 @@ int TExStringList::IndexOfKey(std::string_view name) const {
     }
     return -1;
   }
+  // A key is the text before a line's first colon: a name with a colon is no line's key, and a
+  // line has the key `name` when its first colon comes right after the name's length.
+  if (name.find(':') != std::string_view::npos) return -1;
   for (std::size_t i = 0; i < m_lines.size(); ++i) {
-    bool hasKey = false;
-    std::string_view key = KeyOf(m_lines[i], hasKey);
-    if (hasKey && CompareFolded(key, name) == 0) return static_cast<int>(i);
+    const std::string_view line = m_lines[i];
+    if (line.size() > name.size() && line[name.size()] == ':' &&
+        CompareFolded(line.substr(0, name.size()), name) == 0) {
+      return static_cast<int>(i);
+    }
   }
   return -1;
 }

@@ -26,6 +26,7 @@ TEST(ExStringList, IndexOfKeyIgnoresCaseAndLinesWithoutColon) {
   EXPECT_EQ(l.IndexOfKey("no colon here"), -1);
   EXPECT_EQ(l.IndexOfKey("GET /a HTTP/1.0"), -1);
   EXPECT_EQ(l.IndexOfKey("Acc"), -1);
+  EXPECT_EQ(l.IndexOfKey("Host: h"), -1);  // a key holds no colon
   EXPECT_EQ(l.IndexOfKey(""), -1);
 }
 
