@@ -580,17 +580,16 @@ void THttpClient::BuildRequestHeaders() {
 std::string THttpClient::RequestBlock() const {
   // A line break or zero byte inside a line (a value taken from a page) would end the line early
   // and smuggle in headers of its own, so such bytes are dropped.
-  constexpr std::string_view kLineEnders("\r\n\0", 3);
+  const auto ender = [](char c) { return c == '\r' || c == '\n' || c == '\0'; };
   std::size_t size = 2;
   for (const std::string& line : RequestHeaders.Lines()) size += line.size() + 2;
   std::string block;
   block.reserve(size);
   for (const std::string& line : RequestHeaders.Lines()) {
-    const std::string_view rest(line);
-    for (std::size_t from = 0; from < rest.size();) {
-      const std::size_t bad = std::min(rest.find_first_of(kLineEnders, from), rest.size());
-      block.append(rest.substr(from, bad - from));
-      from = bad + 1;
+    for (auto from = line.begin(); from != line.end();) {
+      const auto bad = std::find_if(from, line.end(), ender);
+      block.append(from, bad);
+      from = bad == line.end() ? bad : bad + 1;
     }
     block += "\r\n";
   }
