@@ -58,7 +58,7 @@ int TFetchAhead::BusyCount() const {
 
 std::int64_t TFetchAhead::Held() const {
   std::int64_t held = 0;
-  for (const auto& [url, t] : m_transfers) held += static_cast<std::int64_t>(t->Held());
+  for (const Slot& s : m_order) held += static_cast<std::int64_t>(s.transfer->Held());
   return held;
 }
 
@@ -66,6 +66,7 @@ void TFetchAhead::Poll() {
   std::int64_t room = m_maxHeld - Held();
   int busy = 0;
   for (const Slot& s : m_order) {
+    if (!s.transfer->Busy()) continue;  // its reply is here whole, or it failed: nothing to do
     room -= s.transfer->Poll(std::max<std::int64_t>(room, 0));
     busy += s.transfer->Busy() ? 1 : 0;
   }

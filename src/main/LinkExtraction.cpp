@@ -137,23 +137,29 @@ bool TMainForm::AcceptHtmlLink(const std::string& url, bool pageAllowed, bool st
   return KindSwitch(s, m_runOptions, *kind);
 }
 
+void TMainForm::EndDecodeDirectory() {
+  if (!m_decodeDir.empty()) RemovePrivateDirectory(m_decodeDir);
+  m_decodeDir.clear();
+}
+
 bool TMainForm::DecodePage(std::string_view page, std::string& text) {
   std::string name = FileNamePart(CurrentUrl);
   if (name.empty()) name = "index.html";
-  // The copy, and the decoded file the library leaves beside it, lie in a directory made for
-  // this decode alone, so that a name chosen by the server can never meet a file of the user's.
-  const std::string dir = MakePrivateDirectory();
-  if (dir.empty()) return false;
-  struct RemoveDir {
-    const std::string& dir;
-    ~RemoveDir() { RemovePrivateDirectory(dir); }
-  } removeDir{dir};
-  const std::string path = SaveBody(page, JoinPath(dir, name));
-  if (path.empty()) return false;  // refused by the disk-space test: nothing to decode
+  // The copy, and the decoded file the library leaves beside it, lie in a directory made for the
+  // run's decodes alone, so that a name chosen by the server can never meet a file of the
+  // user's. A decode leaves it empty; one that may not have is followed by a new directory.
+  if (m_decodeDir.empty()) m_decodeDir = MakePrivateDirectory();
+  if (m_decodeDir.empty()) return false;
+  const std::string path = SaveBody(page, JoinPath(m_decodeDir, name));
+  if (path.empty()) {  // refused by the disk-space test: nothing to decode
+    EndDecodeDirectory();
+    return false;
+  }
 
   TArchive::DecodeResult r = Archive.DecodeFile(path, m_options.timings.archiverWaitMs);
   DeleteFileAt(path);
   if (r.status != TArchive::DecodeStatus::kDecoded) {
+    EndDecodeDirectory();
     // A library that reports success but leaves nothing to read gives no links, silently.
     TArchive::ReportDecodeFailure(r, m_dialogs);
     return false;

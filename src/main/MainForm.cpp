@@ -91,7 +91,7 @@ TMainForm::TMainForm(TFormModel& form, Dialogs& dialogs, Options options)
   };
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm() { EndDecodeDirectory(); }
 
 ModalResult TMainForm::ShowMessageBox(std::string_view text, MsgDlgType kind, int helpContext,
                                       MsgDlgButtons buttons) {
@@ -323,7 +323,10 @@ void TMainForm::DownLoadButtonClick() {
   // A run never starts inside a run: the nested one would take over the client and the list that
   // the outer one is still working on.
   if (m_running) return;
-  RunScope scope(m_running, [this] { RestoreKeptEntry(); });
+  RunScope scope(m_running, [this] {
+    RestoreKeptEntry();
+    EndDecodeDirectory();
+  });
   m_saveThrottle.Start(TickCountMs());
   TToraVinIniList& s = *m_settings;
   if (!AnyKindChosen(s, m_runOptions)) {
@@ -373,7 +376,10 @@ void TMainForm::DownLoadButtonClick() {
 
 void TMainForm::ContinueButtonClick() {
   if (m_running) return;
-  RunScope scope(m_running, [this] { RestoreKeptEntry(); });
+  RunScope scope(m_running, [this] {
+    RestoreKeptEntry();
+    EndDecodeDirectory();
+  });
   m_saveThrottle.Start(TickCountMs());
   if (!DirectoryCheck()) return;
   RemoveLeftovers();

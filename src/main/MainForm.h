@@ -234,6 +234,8 @@ class TMainForm {
   std::string TargetPath(std::string_view name) const;
   // Decodes an encoded page into its line list; false when no link may be taken from it.
   bool DecodePage(std::string_view page, std::string& text);
+  // Removes the directory the run's page decodes use, if there is one.
+  void EndDecodeDirectory();
   void SearchLine(std::string_view line, bool startPage, std::string_view pageUrl);
   // The HTML reader: every link of the page, queued as the link test allows.
   void ReadHtmlLinks(std::string_view page, NameCharset charset, bool startPage,
@@ -292,6 +294,7 @@ class TMainForm {
   std::unordered_map<std::string, TAheadEntry*> m_aheadByUrl;  // the first entry of each URL
   std::unordered_map<std::string, int> m_aheadServers;
   std::uint64_t m_aheadChoices = 0;
+  std::string m_decodeDir;  // where the run's encoded pages are decoded; empty: not made yet
   std::vector<TAheadEntry*> m_aheadLooked;  // the entries the last choice looked at, in order
   std::int64_t m_http2HoldSince = -1;       // when new HTTP/2 streams began to wait for company
   void RestoreKeptEntry();

@@ -1,6 +1,6 @@
 // Decoding a gzip-encoded page never touches a file of the user's: the copy and the decoded file
-// lie in a private directory made for the decode and removed after it, and the plug-in creates
-// its output as a new file without following links.
+// lie in a private directory made for the run's decodes and removed at its end, and the plug-in
+// creates its output as a new file without following links.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
