@@ -4,7 +4,6 @@
 #include "main/TempFileSupply.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -18,14 +17,13 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-// A body file from `supply`, once it has one ready (the supply fills in the background).
+// A body file from `supply`, once it has one ready (the supply fills in the background): one that
+// had to make its own, named, file is dropped with it and the next one tried.
 std::unique_ptr<TBodyFile> FromSupply(TTempFileSupply& supply, const std::string& dir) {
   for (int i = 0; i < 500; ++i) {
-    TTempFileSupply::File f = supply.Take(dir);
-    if (f.fd >= 0) {
-      ::close(f.fd);  // one was ready: the next body file takes one too
-      return std::make_unique<TBodyFile>(dir, true, &supply);
-    }
+    auto file = std::make_unique<TBodyFile>(dir, true, &supply);
+    if (file->Made() && file->TempPath().empty()) return file;
+    file.reset();
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   return nullptr;
