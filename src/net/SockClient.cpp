@@ -398,8 +398,9 @@ std::string TSockClient::ReadLn() {
   TimerOn();
   ScopeExit off([this] { TimerOff(); });
   char* buf = IoBuffer();
-  // A look a line's length at a time: a reply held whole in memory is not copied once a line.
-  constexpr std::size_t kLineLook = 1024;
+  // A look of about a header line at a time: a reply held whole in memory is not copied once a
+  // line, nor a kilobyte of it for every short one.
+  constexpr std::size_t kLineLook = 512;
   for (;;) {
     std::int64_t n = m_stream ? m_stream->Receive(buf, kLineLook, true) : -kWsaNotConnected;
     if (n == 0) return {};  // the peer closed; a partial line is dropped
