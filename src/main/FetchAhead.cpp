@@ -38,14 +38,13 @@ void TFetchAhead::Keep(const TAheadTransfer* transfer) {
 }
 
 void TFetchAhead::DropUnwanted() {
-  for (const Slot& slot : m_order) {
-    if (slot.keptIn != m_choice) {
-      m_transfers.erase(std::string(*slot.url));  // a copy: the key goes with the node
-      ++m_discarded;
-      m_busy = -1;
-    }
-  }
-  std::erase_if(m_order, [this](const Slot& slot) { return slot.keptIn != m_choice; });
+  std::erase_if(m_order, [this](const Slot& slot) {
+    if (slot.keptIn == m_choice) return false;
+    m_transfers.erase(std::string(*slot.url));  // a copy: the key goes with the node
+    ++m_discarded;
+    m_busy = -1;
+    return true;
+  });
 }
 
 int TFetchAhead::BusyCount() const {

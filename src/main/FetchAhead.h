@@ -23,11 +23,6 @@ class TFetchAhead {
   explicit TFetchAhead(std::int64_t maxHeld = kMaxHeldBytes) : m_maxHeld(maxHeld) {}
 
   bool Has(const std::string& url) const { return m_transfers.count(url) > 0; }
-  // The transfer for `url`, or null.
-  const TAheadTransfer* Find(const std::string& url) const {
-    auto it = m_transfers.find(url);
-    return it == m_transfers.end() ? nullptr : it->second.get();
-  }
   int BusyCount() const;
   int Count() const { return static_cast<int>(m_transfers.size()); }
   // `tag` is the caller's own mark for the transfer, given back by ForEach.

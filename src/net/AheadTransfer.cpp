@@ -72,12 +72,13 @@ void TAheadTransfer::Fail() {
   if (m_stream) m_stream->Close();
 }
 
-void TAheadTransfer::EndSendBehind() {
-  if (!m_sendJob) return;
+std::int64_t TAheadTransfer::EndSendBehind() {
+  if (!m_sendJob) return 0;
   const std::int64_t sent = m_sender->Withdraw(*m_sendJob);
   m_sendJob.reset();
-  m_sender.reset();
+  m_sender.reset();  // what is left, if anything, goes from here
   if (sent > 0) m_sent += static_cast<std::size_t>(sent);
+  return sent;
 }
 
 std::int64_t TAheadTransfer::Poll(std::int64_t room) {
@@ -108,15 +109,11 @@ std::int64_t TAheadTransfer::Poll(std::int64_t room) {
   }
   if (m_state == State::Sending) {
     if (m_sendJob) {
-      const std::optional<std::int64_t> sent = m_sendJob->Result();
-      if (!sent) return 0;
-      m_sendJob.reset();
-      m_sender.reset();  // what is left, if anything, goes from here
-      if (*sent < 0) {
+      if (!m_sendJob->Result()) return 0;
+      if (EndSendBehind() < 0) {
         Fail();
         return 0;
       }
-      m_sent += static_cast<std::size_t>(*sent);
     } else if (m_sender && m_stream->SendsFromAnyThread()) {
       m_sendJob = m_sender->Queue(*m_stream, m_request.data(), m_request.size());
       return 0;

@@ -69,7 +69,8 @@ class TAheadTransfer {
   TAheadTransfer(THttpClient& client, std::string request);
   void Fail();
   // Ends a send left to the sender, counting what it sent: the stream is this transfer's again.
-  void EndSendBehind();
+  // Returns what the sender reported (TSendBehind::Withdraw); 0 when there was none.
+  std::int64_t EndSendBehind();
 
   std::string m_identity;
   std::string m_request;
