@@ -201,6 +201,14 @@ TEST(Http2Session, RepliesAndTheirEndings) {
   }
 }
 
+// A server that sends its preface and SETTINGS, then says nothing more.
+std::shared_ptr<TMemoryPeer> SilentServer() {
+  auto peer = std::make_shared<TMemoryPeer>();
+  peer->replies.push_back(H2ServerStart());
+  peer->silentAtEnd = true;
+  return peer;
+}
+
 TEST(Http2Session, RequestFramesCarryTheRequest) {
   struct Case {
     std::string body;
@@ -229,9 +237,7 @@ TEST(Http2Session, RequestFramesCarryTheRequest) {
 }
 
 TEST(Http2Session, CancelledExchangeEndsWithItsText) {
-  auto peer = std::make_shared<TMemoryPeer>();
-  peer->replies.push_back(H2ServerStart());
-  peer->silentAtEnd = true;
+  auto peer = SilentServer();
   TMemoryStream stream(peer);
   stream.Connect(0x7f000001, 443);
   THttp2Session session(stream);
@@ -250,9 +256,7 @@ TEST(Http2Session, CancelledExchangeEndsWithItsText) {
 // A server that takes no bytes: a step of the session never waits for it, and a cancelled
 // exchange ends at once with its text.
 TEST(Http2Session, AConnectionThatTakesNothingHoldsUpNoStep) {
-  auto peer = std::make_shared<TMemoryPeer>();
-  peer->replies.push_back(H2ServerStart());
-  peer->silentAtEnd = true;
+  auto peer = SilentServer();
   peer->takes = 10;  // part of the preface
   TMemoryStream stream(peer);
   stream.Connect(0x7f000001, 443);
@@ -282,9 +286,7 @@ TEST(Http2Session, RequestsSubmittedTogetherLeaveInOneSend) {
     int sends = 0;
   };
   for (int requests : {1, 5, 32}) {
-    auto peer = std::make_shared<TMemoryPeer>();
-    peer->replies.push_back(H2ServerStart());
-    peer->silentAtEnd = true;
+    auto peer = SilentServer();
     CountedStream stream(peer);
     stream.Connect(0x7f000001, 443);
     THttp2Session session(stream);
