@@ -1,16 +1,21 @@
 #include "net/ReplyScanner.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace toravin {
 
-void TReplyScanner::HeaderByte(char c) {
-  if (++m_headerBytes > kMaxHeader || m_line.size() >= kMaxLine) {
+std::size_t TReplyScanner::HeaderBytes(const char* bytes, std::size_t size) {
+  // The line so far takes everything up to its line feed at once.
+  const char* feed = static_cast<const char*>(std::memchr(bytes, '\n', size));
+  const std::size_t run = feed ? static_cast<std::size_t>(feed - bytes) + 1 : size;
+  if (m_headerBytes + run > kMaxHeader || m_line.size() + run > kMaxLine) {
     m_broken = true;
-    return;
+    return run;
   }
-  m_line += c;
-  if (c != '\n') return;
+  m_headerBytes += run;
+  m_line.append(bytes, run);
+  if (!feed) return run;
   if (m_statusLine) {
     m_reader.StatusLine(m_line);
     m_statusLine = false;
@@ -27,6 +32,7 @@ void TReplyScanner::HeaderByte(char c) {
     m_reader.HeaderLine(m_line);
   }
   m_line.clear();
+  return run;
 }
 
 void TReplyScanner::Feed(const char* bytes, std::size_t size) {
@@ -37,7 +43,7 @@ void TReplyScanner::Feed(const char* bytes, std::size_t size) {
       return;
     }
     if (m_inHeader) {
-      HeaderByte(bytes[i++]);
+      i += HeaderBytes(bytes + i, size - i);
       continue;
     }
     switch (m_framing.kind) {

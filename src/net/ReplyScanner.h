@@ -28,7 +28,8 @@ class TReplyScanner {
   bool Broken() const { return m_broken; }
 
  private:
-  void HeaderByte(char c);
+  // Takes header bytes up to the end of the line in hand; returns how many it took.
+  std::size_t HeaderBytes(const char* bytes, std::size_t size);
 
   std::string m_line;
   std::size_t m_headerBytes = 0;

@@ -171,9 +171,19 @@ TEST(ReplyScanner, FindsTheEndOfEachReply) {
       {"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n", true, true},
       {"HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\nabc", true, false},
       {"HTTP/1.1 200 OK\r\n\r\nuntil close", false, false},
+      // A header line longer than the scanner follows is given up on, as is an endless header.
+      {"HTTP/1.1 200 OK\r\nX: " + std::string(TReplyScanner::kMaxLine, 'a') +
+           "\r\nContent-Length: 0\r\n\r\n",
+       false, false},
+      {[] {
+         std::string endless = "HTTP/1.1 200 OK\r\n";
+         while (endless.size() <= TReplyScanner::kMaxHeader) endless += "X: a\r\n";
+         return endless + "Content-Length: 0\r\n\r\n";
+       }(),
+       false, false},
   };
   for (const Case& c : cases) {
-    for (std::size_t piece : {c.reply.size(), std::size_t{1}}) {
+    for (std::size_t piece : {c.reply.size(), std::size_t{1}, std::size_t{7}}) {
       TReplyScanner s;
       for (std::size_t at = 0; at < c.reply.size(); at += piece) {
         s.Feed(c.reply.data() + at, std::min(piece, c.reply.size() - at));
