@@ -247,6 +247,13 @@ bool TMainForm::StepFetchAhead() {
     if (entry.placedIn == choice - 1) next = entry.place + 1;
     return entry;
   };
+  // The URL in hand, by its first entry: an entry is that URL when it shares that first entry.
+  // A URL no entry has had yet (a redirect's target) is compared as it stands.
+  const TAheadEntry* inHandUrl = nullptr;
+  if (inHand) {
+    const auto at = m_aheadByUrl.find(CurrentUrl);
+    if (at != m_aheadByUrl.end()) inHandUrl = at->second;
+  }
   // Entries next to each other mostly share their referrer, and so its charset.
   const std::string* lastReferer = nullptr;
   NameCharset charset = NameCharset::Unknown;
@@ -256,9 +263,8 @@ bool TMainForm::StepFetchAhead() {
     entry.placedIn = choice;
     entry.place = looked.size();
     looked.push_back(&entry);
-    const std::string& url = entry.url;
-    if (inHand && url == CurrentUrl) continue;
-    if (!cookieHost.empty() && HostOf(url) == cookieHost) break;
+    if (inHand && (inHandUrl ? entry.canon == inHandUrl : entry.url == CurrentUrl)) continue;
+    if (!cookieHost.empty() && HostOf(entry.url) == cookieHost) break;
     if (entry.canon->lookedAtIn == choice) continue;
     entry.canon->lookedAtIn = choice;
     if (!lastReferer || *lastReferer != unit.Referer) {
