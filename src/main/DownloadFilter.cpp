@@ -8,6 +8,7 @@
 #include "main/FittedName.h"
 #include "main/MainForm.h"
 #include "main/TextUtil.h"
+#include "platform/Clock.h"
 #include "platform/Cp932.h"
 #include "platform/FileSystem.h"
 #include "platform/UnfitChar.h"
@@ -76,7 +77,7 @@ std::string TMainForm::TargetPath(std::string_view name) const {
 std::string TMainForm::SaveBody(std::string_view body, std::string_view path) {
   // An unknown free space is no reason to refuse; a write that then fails is reported as such.
   std::optional<std::uint64_t> free =
-      FreeSpaceQuery ? FreeSpaceQuery() : std::optional<std::uint64_t>();
+      m_freeSpace.For(FreeSpaceQuery, HttpClient1.ContentLength, TickCountMs());
   auto diskFull = [this] {
     Aborted = true;
     ShowMessageBox(Sjis("ディスクがいっぱいで書き込めません。"), MsgDlgType::mtWarning, 0,
@@ -124,7 +125,7 @@ TBodySink* TMainForm::StreamedBody() {
       KindOfExtension(LowerCase(SplitName(NameOf(CurrentUrl)).ext));
   if (!kind || *kind == FileKind::Html) return nullptr;
   // An unknown free space is no reason to refuse, as for bodies held in memory.
-  m_freeBeforeBody = FreeSpaceQuery ? FreeSpaceQuery() : std::optional<std::uint64_t>();
+  m_freeBeforeBody = m_freeSpace.For(FreeSpaceQuery, HttpClient1.ContentLength, TickCountMs());
   const std::int64_t length = HttpClient1.ContentLength;
   const bool room =
       length <= 0 || !m_freeBeforeBody || static_cast<std::uint64_t>(length) <= *m_freeBeforeBody;

@@ -73,6 +73,7 @@ void TMainForm::SetFetchAheadActive(bool active) {
   m_aheadServers.clear();
   m_aheadPlan = {};
   m_http2HoldSince = -1;
+  m_freeSpace.Forget();
   // A run's kept connections end with it.
   if (!active) m_pool->Clear();
 }

@@ -21,6 +21,7 @@
 #include "main/BodyFile.h"
 #include "main/FetchAhead.h"
 #include "main/FormModel.h"
+#include "main/FreeSpaceGauge.h"
 #include "main/ReadableName.h"
 #include "main/RunOptions.h"
 #include "main/SaveThrottle.h"
@@ -261,7 +262,8 @@ class TMainForm {
   std::optional<TDownLoadUnit> m_keptForExit;
   // The body of the transfer under way, when it goes to the disk; the free space seen before it.
   std::unique_ptr<TBodyFile> m_bodyFile;
-  std::unique_ptr<TTempFileSupply> m_tempFiles;   // during a run with transfers ahead
+  std::unique_ptr<TTempFileSupply> m_tempFiles;  // during a run with transfers ahead
+  TFreeSpaceGauge m_freeSpace;
   std::optional<std::uint64_t> m_freeBeforeBody;  // unknown when the query fails
   bool m_parsesBody = false;
   // Transfers fetched ahead of the run, and their bound.
