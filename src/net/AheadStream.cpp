@@ -47,6 +47,20 @@ std::int64_t TAheadStream::Receive(char* buffer, std::size_t size, bool peek) {
   return m_endCode == 0 ? 0 : -m_endCode;
 }
 
+std::string_view TAheadStream::TakeHeld(std::size_t size) {
+  if (!m_open) return {};
+  if (m_pos == m_received.size()) {
+    // The bytes handed out last are done with: what was held ahead is given back.
+    std::string().swap(m_received);
+    m_pos = 0;
+    return {};
+  }
+  const std::size_t n = std::min(size, m_received.size() - m_pos);
+  const std::string_view held(m_received.data() + m_pos, n);
+  m_pos += n;
+  return held;
+}
+
 std::int64_t TAheadStream::Send(const char* buffer, std::size_t size) {
   if (!m_open || m_connecting) return -kWsaNotConnected;
   if (m_sent > 0) {

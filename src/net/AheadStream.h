@@ -26,6 +26,7 @@ class TAheadStream : public TByteStream {
   int Connect(std::uint32_t address, std::uint16_t port) override;
   int PollConnect(int ms) override;
   std::int64_t Receive(char* buffer, std::size_t size, bool peek) override;
+  std::string_view TakeHeld(std::size_t size) override;
   std::int64_t Send(const char* buffer, std::size_t size) override;
   bool WaitReadable(int ms) override;
   bool WaitWritable(int ms) override;

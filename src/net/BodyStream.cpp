@@ -52,6 +52,22 @@ std::int64_t TBodyStream::Receive(char* buffer, std::size_t size, bool peek) {
   }
 }
 
+std::string_view TBodyStream::TakeHeld(std::size_t size) {
+  if (!m_connection || size == 0 || Ended() || m_closed) return {};
+  switch (m_framing.kind) {
+    case TReplyFraming::Kind::Length: {
+      const std::string_view held =
+          m_connection->TakeHeld(static_cast<std::size_t>(std::min<std::int64_t>(m_left, size)));
+      m_left -= static_cast<std::int64_t>(held.size());
+      return held;
+    }
+    case TReplyFraming::Kind::ToClose:
+      return m_connection->TakeHeld(size);
+    default:
+      return {};  // decoded as it is received
+  }
+}
+
 std::int64_t TBodyStream::ReceiveChunked(char* buffer, std::size_t size, bool peek) {
   if (!m_peeked.empty()) {
     std::size_t n = std::min(size, m_peeked.size());

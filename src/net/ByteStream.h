@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace toravin {
 
@@ -30,6 +31,14 @@ class TByteStream {
   // 0 when the peer has closed, or the negated code (-kWsaWouldBlock when nothing is waiting,
   // -kWsaNotConnected when the stream is closed).
   virtual std::int64_t Receive(char* buffer, std::size_t size, bool peek) = 0;
+
+  // Up to `size` of the bytes the stream holds in memory already, taken as Receive takes them but
+  // handed out where they lie: the view stays valid until the next call on the stream. Empty when
+  // the stream holds none; the bytes still to come are then to be had through Receive.
+  virtual std::string_view TakeHeld(std::size_t size) {
+    (void)size;
+    return {};
+  }
 
   // Sends up to `size` bytes; returns the count taken or the negated code.
   virtual std::int64_t Send(const char* buffer, std::size_t size) = 0;

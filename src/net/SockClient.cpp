@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
+#include <string_view>
+#include <utility>
 
 #include "net/SecureFailure.h"
 #include "net/TcpStream.h"
@@ -429,7 +431,12 @@ std::string TSockClient::ReadLn() {
 // waits one slice. Pumps either way. Returns false when the stream has ended.
 template <typename Consume>
 bool TSockClient::CaptureStep(char* target, std::size_t want, Consume&& consume) {
-  std::int64_t n = m_stream ? m_stream->Receive(target, want, false) : -kWsaNotConnected;
+  const std::int64_t n = m_stream ? m_stream->Receive(target, want, false) : -kWsaNotConnected;
+  return Captured(n, std::forward<Consume>(consume));
+}
+
+template <typename Consume>
+bool TSockClient::Captured(std::int64_t n, Consume&& consume) {
   if (n == 0) return false;
   if (n > 0) {
     consume(static_cast<std::size_t>(n));
@@ -522,7 +529,12 @@ void TSockClient::CaptureSink(TBodySink& sink) {
   ScopeExit off([this] { TimerOff(); });
   char* buf = IoBuffer();
   while (!Canceled) {
-    bool more = CaptureStep(buf, kIoBufferSize, [&](std::size_t n) { sink.Write(buf, n); });
+    // Bytes the stream holds in memory go to the sink where they lie, not through the block.
+    const std::string_view held = m_stream ? m_stream->TakeHeld(kIoBufferSize) : std::string_view();
+    const bool more =
+        held.empty() ? CaptureStep(buf, kIoBufferSize, [&](std::size_t n) { sink.Write(buf, n); })
+                     : Captured(static_cast<std::int64_t>(held.size()),
+                                [&](std::size_t n) { sink.Write(held.data(), n); });
     if (!more) break;
   }
   if (Canceled) {

@@ -156,6 +156,9 @@ class TSockClient {
   std::int64_t SendSome(const char* bytes, std::size_t count, bool pumping);
   template <typename Consume>
   bool CaptureStep(char* target, std::size_t want, Consume&& consume);
+  // What a receive of `n` (a count or a negated code) leads to; false once the stream has ended.
+  template <typename Consume>
+  bool Captured(std::int64_t n, Consume&& consume);
 
   TThreadTimer m_timer;
   std::unique_ptr<TByteStream> m_stream;

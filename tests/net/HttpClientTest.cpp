@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <sstream>
 
 #include "net/AheadStream.h"
 #include "net/MemoryStream.h"
@@ -642,6 +643,61 @@ TEST(HttpClient, ReplyHandedOverFromAheadIsHandledLikeItsOwn) {
     // Only what had not gone out yet goes out now.
     ASSERT_EQ(rest->requests.size(), 1u);
     EXPECT_EQ(rest->requests[0], request.substr(c.sent));
+  }
+}
+
+// A body held ahead, whole or in part, reaches a sink as it would have arrived: by length, in
+// chunks or up to the close, with a connection kept or not.
+TEST(HttpClient, ABodyHeldAheadReachesTheSinkAsItsOwnWould) {
+  std::string body(150000, ' ');
+  for (std::size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>('a' + i * 7 % 26);
+  const std::string head = "HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\n";
+  std::string chunked = head + "Transfer-Encoding: chunked\r\n\r\n";
+  for (std::size_t at = 0; at < body.size(); at += 40000) {
+    const std::string piece = body.substr(at, 40000);
+    chunked += (std::ostringstream() << std::hex << piece.size()).str() + "\r\n" + piece + "\r\n";
+  }
+  chunked += "0\r\n\r\n";
+  const std::string replies[] = {
+      head + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body,
+      chunked,
+      "HTTP/1.0 200 OK\r\nContent-Type: image/jpeg\r\n\r\n" + body,
+      // More than announced: the rest is no part of the body.
+      head + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body + "more",
+  };
+  for (const bool kept : {false, true}) {
+    for (const std::string& reply : replies) {
+      const std::size_t headEnd = reply.find("\r\n\r\n") + 4;
+      for (const std::size_t received :
+           {std::size_t{0}, std::size_t{10}, headEnd, headEnd + 70000, reply.size()}) {
+        SCOPED_TRACE(testing::Message() << kept << " " << reply.substr(0, 40) << " " << received);
+        StringSink ownSink, aheadSink;
+        MemHttp own, ahead;
+        for (MemHttp* m : {&own, &ahead}) {
+          if (kept) m->http.Pool = std::make_shared<TConnectionPool>();
+          m->http.OnBodySink = [&ownSink, &aheadSink, m, &own](THttpClient&) -> TBodySink* {
+            return m == &own ? &ownSink : &aheadSink;
+          };
+        }
+        own.Reply(reply);
+        own.http.Get("http://h/a.jpg");
+        auto rest = std::make_shared<TMemoryPeer>();
+        rest->replies.push_back(reply.substr(received));
+        ahead.http.OnReadyStream = [&](THttpClient&) -> std::unique_ptr<TByteStream> {
+          auto live = std::make_unique<TMemoryStream>(rest);
+          live->Connect(0, 0);
+          return std::make_unique<TAheadStream>(reply.substr(0, received), std::move(live), 0,
+                                                own.Sent().size(), false);
+        };
+        ahead.http.Get("http://h/a.jpg");
+        if (kept || reply == replies[0] || reply == replies[2]) {
+          EXPECT_EQ(ownSink.bytes, body);
+        }
+        EXPECT_EQ(aheadSink.bytes, ownSink.bytes);
+        EXPECT_EQ(ahead.events, own.events);
+        EXPECT_EQ(ahead.http.BytesReceived, own.http.BytesReceived);
+      }
+    }
   }
 }
 
