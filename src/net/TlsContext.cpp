@@ -1,18 +1,24 @@
 // The shared client context and its session cache. Sessions are saved only from handshakes that
 // passed verification for that very host and port, so a resumption never skips a check that the
-// key's first connection did not pass. The cache is bounded; when full it starts over.
+// key's first connection did not pass. A TLS 1.3 session is good for one resumption (the library
+// marks it used, as tickets are meant to be), so each server keeps the last few it sent: the
+// connections of a crawl that start together each resume with a ticket of its own, where one
+// saved session left all but the first to a full handshake. The cache is bounded; when full it
+// starts over.
 #include "net/TlsContext.h"
 
 #include <openssl/ssl.h>
 
+#include <deque>
 #include <map>
 #include <memory>
 
 namespace toravin {
 namespace {
 
-// Servers whose sessions are kept at once.
+// Servers whose sessions are kept at once, and sessions kept per server (the newest).
 constexpr std::size_t kMaxSavedSessions = 64;
+constexpr std::size_t kSessionsPerServer = 16;
 // Bytes the library reads from the stream per call when it can: several records at once.
 constexpr std::size_t kReadBufferBytes = 64 * 1024;
 
@@ -21,8 +27,8 @@ struct SessionFree {
 };
 using SessionPtr = std::unique_ptr<SSL_SESSION, SessionFree>;
 
-std::map<std::string, SessionPtr>& SavedSessions() {
-  static std::map<std::string, SessionPtr> sessions;
+std::map<std::string, std::deque<SessionPtr>>& SavedSessions() {
+  static std::map<std::string, std::deque<SessionPtr>> sessions;
   return sessions;
 }
 
@@ -36,7 +42,9 @@ int SaveSession(SSL* ssl, SSL_SESSION* session) {
   if (!key || SSL_get_verify_result(ssl) != X509_V_OK) return 0;
   auto& sessions = SavedSessions();
   if (sessions.size() >= kMaxSavedSessions && !sessions.contains(*key)) sessions.clear();
-  sessions[*key] = SessionPtr(session);
+  std::deque<SessionPtr>& saved = sessions[*key];
+  if (saved.size() >= kSessionsPerServer) saved.pop_front();
+  saved.emplace_back(session);
   return 1;  // the cache owns the session now
 }
 
@@ -74,11 +82,21 @@ void UseSavedSession(SSL* ssl, const std::string* key) {
   auto& sessions = SavedSessions();
   auto it = sessions.find(*key);
   if (it == sessions.end()) return;
-  if (SSL_SESSION_is_resumable(it->second.get())) {
-    SSL_set_session(ssl, it->second.get());
-  } else {
-    sessions.erase(it);
+  // The newest session first; one the library has marked used or spent is dropped. A TLS 1.3
+  // session offered leaves the cache (its connection saves the ones the server sends it); an
+  // earlier protocol's serves every connection, as the server sends no new one on resumption.
+  std::deque<SessionPtr>& saved = it->second;
+  while (!saved.empty()) {
+    SSL_SESSION* session = saved.back().get();
+    if (!SSL_SESSION_is_resumable(session)) {
+      saved.pop_back();
+      continue;
+    }
+    SSL_set_session(ssl, session);
+    if (SSL_SESSION_get_protocol_version(session) >= TLS1_3_VERSION) saved.pop_back();
+    break;
   }
+  if (saved.empty()) sessions.erase(it);
 }
 
 }  // namespace toravin

@@ -15,8 +15,8 @@ namespace toravin {
 SSL_CTX* TlsClientContext();
 
 // Ties `ssl` to the server key ("host:port"; the string must outlive `ssl`) and offers the
-// session saved for that key, if any, for resumption. Sessions the server sends later are saved
-// under the key.
+// newest session saved for that key, if any, for resumption (a TLS 1.3 one is offered once).
+// Sessions the server sends later are saved under the key.
 void UseSavedSession(SSL* ssl, const std::string* key);
 
 }  // namespace toravin

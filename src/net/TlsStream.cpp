@@ -372,6 +372,10 @@ std::string TTlsStream::FailureText(int code) const {
   return SecureFailureText(code, code == kTunnelRefused ? m_tunnelTarget : m_host, m_tunnelStatus);
 }
 
+bool TTlsStream::Resumed() const {
+  return m_phase == Phase::Open && SSL_session_reused(m_ssl) == 1;
+}
+
 std::string TTlsStream::Protocol() const {
   return m_phase == Phase::Open ? SSL_get_version(m_ssl) : "";
 }

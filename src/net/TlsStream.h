@@ -47,6 +47,9 @@ class TTlsStream : public TByteStream {
 
   // The proxy's reply code when it refused the tunnel (0: none readable).
   int TunnelStatus() const { return m_tunnelStatus; }
+  // The handshake resumed a session saved from an earlier one instead of checking the
+  // certificate anew.
+  bool Resumed() const;
   // The negotiated protocol ("TLSv1.3"), empty before the handshake is done.
   std::string Protocol() const;
   // Offer "h2" and "http/1.1" by ALPN in the handshake to come (never by default, so a stream

@@ -16,10 +16,13 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "net/HttpClient.h"
 #include "net/SecureFailure.h"
+#include "net/SocketErrors.h"
 #include "net/TcpStream.h"
+#include "net/TlsStream.h"
 #include "platform/MessagePump.h"
 #include "support/ShellCommand.h"
 #include "support/TempDir.h"
@@ -86,6 +89,52 @@ TEST_F(TlsE2e, FilesArriveByteForByte) {
   // "localhost" is checked as a name (and sent as the server name), 127.0.0.1 as an address.
   http.Get("https://localhost:" + s_good + "/small.jpg");
   EXPECT_EQ(http.Body, Site("small.jpg"));
+}
+
+// Connections that start together each resume a session of their own: a TLS 1.3 session is good
+// for one resumption, and the server sends two after a full handshake and one after each
+// resumption.
+TEST_F(TlsE2e, ConnectionsStartedTogetherEachResume) {
+  const auto port = static_cast<std::uint16_t>(std::stoi(s_good));
+  const auto connect = [port] {
+    auto s = std::make_unique<TTlsStream>(std::make_unique<TTcpStream>(), "127.0.0.1");
+    int rc = s->Connect(0x7f000001, port);
+    for (int i = 0; rc == kWsaWouldBlock && i < 100; ++i) rc = s->PollConnect(100);
+    EXPECT_EQ(rc, 0);
+    return s;
+  };
+  // One request and its whole reply, which brings the sessions sent after the handshake.
+  const auto fetch = [](TTlsStream& s) {
+    const std::string request = "GET /small.jpg HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
+    std::string reply;
+    std::size_t sent = 0;
+    char buf[4096];
+    for (int waits = 0; waits < 100;) {
+      const std::int64_t n = sent < request.size()
+                                 ? s.Send(request.data() + sent, request.size() - sent)
+                                 : s.Receive(buf, sizeof buf, false);
+      if (n == -kWsaWouldBlock) {
+        ++waits;
+        sent < request.size() ? s.WaitWritable(100) : s.WaitReadable(100);
+      } else if (n <= 0) {
+        break;
+      } else if (sent < request.size()) {
+        sent += static_cast<std::size_t>(n);
+      } else {
+        reply.append(buf, static_cast<std::size_t>(n));
+      }
+    }
+    return reply;
+  };
+  fetch(*connect());
+  for (int round = 0; round < 3; ++round) {
+    std::vector<std::unique_ptr<TTlsStream>> together;
+    for (int i = 0; i < 2; ++i) together.push_back(connect());
+    for (const auto& s : together) {
+      EXPECT_TRUE(s->Resumed()) << "round " << round;
+      EXPECT_TRUE(fetch(*s).ends_with(Site("small.jpg"))) << "round " << round;
+    }
+  }
 }
 
 // A TLS server on a loopback port for one connection: it reads the request, sends `reply` and
