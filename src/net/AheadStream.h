@@ -37,6 +37,9 @@ class TAheadStream : public TByteStream {
   void Close() override;
   std::string FailureText(int code) const override;
   bool Reused() const override { return m_reused && m_received.empty() && m_pos == 0; }
+  bool Unprocessed() const override {
+    return m_received.empty() && m_pos == 0 && m_live && m_live->Unprocessed();
+  }
   bool HoldsConnection() const override { return m_open && m_live && m_live->HoldsConnection(); }
 
   // The live connection, once every held byte has been read (null otherwise, or when it ended).

@@ -157,8 +157,9 @@ std::int64_t TAheadTransfer::Poll(std::int64_t room) {
       continue;
     }
     if (n == -kWsaWouldBlock) break;
-    if (m_reused && m_reply.empty()) {
-      // A kept connection the server closed while idle: the request is made again at its turn.
+    if ((m_reused || m_stream->Unprocessed()) && m_reply.empty()) {
+      // A kept connection the server closed while idle, or a request the server did not process:
+      // the request is made again at its turn.
       Fail();
       return got;
     }

@@ -70,6 +70,10 @@ class TByteStream {
   // exchange's reply has arrived yet: a failure now may be the peer's close of an idle connection.
   virtual bool Reused() const { return false; }
 
+  // The exchange failed without the server having processed the request (an HTTP/2 stream it
+  // refused, or one beyond its GOAWAY): the request may be made again as though never made.
+  virtual bool Unprocessed() const { return false; }
+
   // The stream is one exchange on a connection shared with others (an HTTP/2 stream): it ends
   // with its exchange and is never kept for another one.
   virtual bool Multiplexed() const { return false; }

@@ -102,6 +102,9 @@ int OnStreamClose(nghttp2_session*, std::int32_t id, std::uint32_t errorCode, vo
         errorCode == NGHTTP2_REFUSED_STREAM
             ? std::string("Stream refused by the server")
             : "Stream reset by the server (" + std::string(nghttp2_http2_strerror(errorCode)) + ")";
+    // A refused stream was not processed, unless the server had begun to answer it all the same.
+    reply.unprocessed = errorCode == NGHTTP2_REFUSED_STREAM && reply.status == 0 &&
+                        reply.header.empty() && reply.bodyBytes == 0;
   }
   if (reply.failure.empty() && reply.status < 200) reply.failure = "No reply header";
   reply.complete = reply.failure.empty();
@@ -191,6 +194,7 @@ void THttp2Session::OnGoaway(std::int32_t lastStream, std::uint32_t errorCode) {
   for (auto& [id, ex] : m_exchanges) {
     if (id > lastStream && !ex.finished) {
       ex.finished = true;
+      ex.reply.unprocessed = true;
       ex.reply.failure = "Connection ended by the server (GOAWAY, " +
                          std::string(nghttp2_http2_strerror(errorCode)) + ")";
     }

@@ -41,6 +41,9 @@ struct THttp2Reply {
   std::int64_t bodyBytes = 0;
   bool complete = false;  // the stream ended normally with its whole reply
   std::string failure;    // why it did not; empty when complete
+  // The server did not process the request (it refused the stream, or the stream was beyond its
+  // GOAWAY): it may be made again.
+  bool unprocessed = false;
 };
 
 class THttp2Session {

@@ -107,6 +107,8 @@ bool THttp2Stream::SubmitWhenWhole() {
   if (m_request.size() < end + 4 + contentLength) return true;  // the body is still to come
   request.body = m_request.substr(end + 4, contentLength);
   m_id = m_stream = m_connection->Session().Submit(request, &m_sink, true);
+  // A request the connection could no longer take (it has ended, or is full) never left.
+  m_unprocessed = m_id == 0;
   return m_id != 0;
 }
 
@@ -146,6 +148,7 @@ void THttp2Stream::Collect() {
     m_id = 0;
     m_ended = true;
     m_failed = !reply.complete;
+    m_unprocessed = reply.unprocessed;
   }
 }
 

@@ -56,6 +56,7 @@ class THttp2Stream : public TByteStream {
   void Close() override;
   std::string FailureText(int code) const override;
   bool Multiplexed() const override { return SpeaksHttp2(); }
+  bool Unprocessed() const override { return m_unprocessed; }
 
   // The server chose HTTP/2 (false while connecting, and when it chose HTTP/1.1).
   bool SpeaksHttp2() const { return m_connection != nullptr; }
@@ -87,8 +88,9 @@ class THttp2Stream : public TByteStream {
   std::string m_out;
   std::size_t m_headerLeft = 0;  // bytes of m_out's front that are header text, not body
   bool m_headerOut = false;
-  bool m_ended = false;   // the exchange is over: m_out is all there will be
-  bool m_failed = false;  // and it ended in a failure
+  bool m_ended = false;        // the exchange is over: m_out is all there will be
+  bool m_failed = false;       // and it ended in a failure
+  bool m_unprocessed = false;  // one the server did not process
   bool m_open = false;
 };
 

@@ -312,9 +312,11 @@ void THttpClient::SendAndReadHeader() {
     } catch (const EAbortError&) {
       throw;  // stopped by the user or the time-out: nothing to try again
     } catch (const ESockError&) {
-      // An idle connection the server closed just as it was used: once more on a new one, as
+      // An idle connection the server closed just as it was used, or a request the server did
+      // not process (a stream it refused, or one beyond its GOAWAY): once more on a new one, as
       // though it had never been tried.
-      if (!reused || m_replySeen || TimedOut) throw;
+      const bool unprocessed = !fresh && Stream() && Stream()->Unprocessed();
+      if (!(reused || unprocessed) || m_replySeen || TimedOut) throw;
       Disconnect();
       continue;
     }

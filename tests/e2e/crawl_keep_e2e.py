@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
 """Kept connections change nothing a user sees: random sites served by nginx (missing files,
 redirects, refusals, a busy server, links twice, one name in several folders, empty and large
-files, pictures sent as text) are crawled with a connection per file one at a time and with kept
-connections at the default transfers at once, over HTTP/1.1 and over HTTP/2 with TLS, directly
-and through tinyproxy. The saved
-files, the texts shown, the boxes, the work list and the settings file must be the same."""
+files, pictures sent as text, a TLS server that ends each connection after a few requests) are
+crawled with a connection per file one at a time and with kept connections at the default
+transfers at once, over HTTP/1.1 and over HTTP/2 with TLS, directly and through tinyproxy. The
+saved files, the texts shown, the boxes, the work list and the settings file must be the same."""
 import argparse
 import os
 import random
@@ -17,6 +17,8 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import tori  # noqa: E402
 
 check = tori.check
+# Requests the TLS server takes on one connection before it ends it.
+PER_CONNECTION = 7
 
 
 def make_site(root, rnd):
@@ -122,8 +124,11 @@ def main():
             rnd = random.Random(seed)
             root = os.path.join(work, f"site{seed}")
             index, extra = make_site(root, rnd)
+            # The TLS server ends a connection after a few requests, as servers do after so many:
+            # by GOAWAY over HTTP/2, by "Connection: close" over HTTP/1.1.
             nginx = tori.Nginx(work, root, tls={"good": good}, http2=True,
-                               http_extra=" ".join(extra), tls_extra=" ".join(extra),
+                               http_extra=" ".join(extra),
+                               tls_extra=" ".join(extra + [f"keepalive_requests {PER_CONNECTION};"]),
                                name=f"nginx{seed}")
             try:
                 # Every other site through tinyproxy (HTTPS by its CONNECT tunnels).

@@ -148,6 +148,9 @@ TEST(Http2Session, RepliesAndTheirEndings) {
        false, false, 200, "Stream reset by the server", "hel", true},
       {"refused", H2ServerStart() + H2Frame(kH2RstStream, 0, 1, H2Be32(7)), false, false, 0,
        "Stream refused by the server", "", true},
+      {"refused after its header",
+       H2ServerStart() + okHeaders + H2Frame(kH2RstStream, 0, 1, H2Be32(7)), false, false, 200,
+       "Stream refused by the server", "", true},
       {"goaway before the stream",
        H2ServerStart() + H2Frame(kH2Goaway, 0, 0, H2Be32(0) + H2Be32(0)), false, false, 0,
        "Connection ended by the server (GOAWAY", "", false},
@@ -177,6 +180,11 @@ TEST(Http2Session, RepliesAndTheirEndings) {
       const Outcome out = Exchange(c.script, chunk, c.silent);
       const std::string at = std::string(c.name) + " / " + std::to_string(chunk);
       EXPECT_EQ(out.reply.complete, c.complete) << at << ": " << out.reply.failure;
+      // Only a stream the server refused before answering, or one beyond its GOAWAY, may be made
+      // again as though never made.
+      const std::string name = c.name;
+      EXPECT_EQ(out.reply.unprocessed, name == "refused" || name == "goaway before the stream")
+          << at;
       EXPECT_EQ(out.reply.status, c.status) << at;
       if (c.complete) {
         EXPECT_EQ(out.reply.header, c.header) << at;
