@@ -10,6 +10,7 @@
 #include "main/MainForm.h"
 #include "main/TextUtil.h"
 #include "main/UrlRules.h"
+#include "net/Http2Stream.h"
 #include "platform/Clock.h"
 
 namespace toravin {
@@ -142,7 +143,11 @@ int TMainForm::TransfersAllowed(const TAheadTarget& target) const {
   // Until a first connection has told whether the server speaks HTTP/2, it is the only one.
   const std::optional<bool> http2 = m_pool->ChoseHttp2(target.key);
   if (!http2) return 1;
-  return *http2 ? TRunOptions::kMaxParallel : TRunOptions::kMaxConnectionsPerServer;
+  if (!*http2) return TRunOptions::kMaxConnectionsPerServer;
+  // The server's connection has ended (a server ends one after so many requests): until the one
+  // transfer now under way has made the next, the others wait for it instead of each making a
+  // connection of its own for its one request.
+  return FindHttp2(*m_pool, target.key) ? TRunOptions::kMaxParallel : 1;
 }
 
 void TMainForm::PollFetchAhead() {

@@ -161,6 +161,14 @@ def main():
                             if re.search(r" HTTP/2\.0 ", line)]
                 check(f"seed {seed}: HTTP/2 only when direct", (len(kept_log) > 3) == (not via),
                       str(len(kept_log)))
+                # Each ended connection is followed by one new one (now and then two, when the
+                # entry in hand needs one before the transfers ahead have made theirs), not one
+                # for every transfer that was waiting for it.
+                made = {line.split()[-1] for line in kept_log}
+                ended = -(-len(kept_log) // PER_CONNECTION)
+                check(f"seed {seed}: one new connection after each that ended",
+                      len(made) <= ended * 3 // 2 + 1,
+                      f"{len(made)} connections for {len(kept_log)} requests")
             finally:
                 nginx.stop()
         proxy.stop()
