@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
 """Kept connections change nothing a user sees: random sites served by nginx (missing files,
 redirects, refusals, a busy server, links twice, one name in several folders, empty and large
-files, pictures sent as text, a TLS server that ends each connection after a few requests) are
-crawled with a connection per file one at a time and with kept connections at the default
-transfers at once, over HTTP/1.1 and over HTTP/2 with TLS, directly and through tinyproxy. The
-saved files, the texts shown, the boxes, the work list and the settings file must be the same."""
+files, pictures sent as text, servers that end each connection after a few requests or keep none
+open) are crawled with a connection per file one at a time and with kept connections at the
+default transfers at once, over HTTP/1.1 and over HTTP/2 with TLS, directly and through
+tinyproxy. The saved files, the texts shown, the boxes, the work list and the settings file must
+be the same."""
 import argparse
 import os
 import random
@@ -124,12 +125,14 @@ def main():
             rnd = random.Random(seed)
             root = os.path.join(work, f"site{seed}")
             index, extra = make_site(root, rnd)
-            # The TLS server ends a connection after a few requests, as servers do after so many:
-            # by GOAWAY over HTTP/2, by "Connection: close" over HTTP/1.1.
+            # The servers end a connection after a few requests, as servers do after so many: by
+            # GOAWAY over HTTP/2, by "Connection: close" over HTTP/1.1; every third plain server
+            # keeps none open at all.
+            ending = f"keepalive_requests {PER_CONNECTION};"
+            plain_ending = "keepalive_timeout 0;" if seed % 3 == 0 else ending
             nginx = tori.Nginx(work, root, tls={"good": good}, http2=True,
-                               http_extra=" ".join(extra),
-                               tls_extra=" ".join(extra + [f"keepalive_requests {PER_CONNECTION};"]),
-                               name=f"nginx{seed}")
+                               http_extra=" ".join(extra + [plain_ending]),
+                               tls_extra=" ".join(extra + [ending]), name=f"nginx{seed}")
             try:
                 # Every other site through tinyproxy (HTTPS by its CONNECT tunnels).
                 via = proxy.port if seed % 2 == 0 else None
