@@ -72,6 +72,9 @@ int THttp2Stream::PollConnect(int ms) {
     m_connection = std::make_shared<THttp2Connection>(std::move(m_tls));
     if (m_pool) m_pool->Http2()[m_key] = m_connection;
   }
+  // The pool has what it needed. A stream that goes on over HTTP/1.1 may be kept idle in it, and
+  // must not keep the pool alive in turn.
+  m_pool.reset();
   return 0;
 }
 

@@ -272,6 +272,10 @@ TEST_F(TlsE2e, KeptConnectionsCarryEveryFileOnOneHandshake) {
     }
     EXPECT_EQ(made, 1) << c.name;
     EXPECT_EQ(http.Pool->Idle(), 1u) << c.name;
+    // The connection kept idle does not keep its pool alive: the pool goes with its last user.
+    const std::weak_ptr<TConnectionPool> pool = http.Pool;
+    http.Pool.reset();
+    EXPECT_TRUE(pool.expired()) << c.name;
   }
 }
 
