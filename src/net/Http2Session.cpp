@@ -175,8 +175,12 @@ THttp2Session::THttp2Session(TByteStream& stream) : m_stream(stream) {
 THttp2Session::~THttp2Session() { nghttp2_session_del(m_session); }
 
 bool THttp2Session::Usable() const {
-  return !m_broken && !m_goaway && m_session && m_stream.IsOpen() &&
-         nghttp2_session_want_read(m_session) != 0;
+  // A server that allows no stream at all takes none: a request submitted now would wait, unsent,
+  // for as long as the server likes.
+  if (m_broken || m_goaway || !m_session || !m_stream.IsOpen()) return false;
+  return nghttp2_session_want_read(m_session) != 0 &&
+         nghttp2_session_get_remote_settings(m_session, NGHTTP2_SETTINGS_MAX_CONCURRENT_STREAMS) >
+             0;
 }
 
 std::size_t THttp2Session::OpenStreams() const {

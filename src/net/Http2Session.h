@@ -73,7 +73,8 @@ class THttp2Session {
   THttp2Session(const THttp2Session&) = delete;
   THttp2Session& operator=(const THttp2Session&) = delete;
 
-  // False once the connection cannot carry a new stream (GOAWAY, failure, closed).
+  // False once the connection cannot carry a new stream (GOAWAY, failure, closed, or a server that
+  // allows none).
   bool Usable() const;
   // Streams submitted and not yet finished.
   std::size_t OpenStreams() const;

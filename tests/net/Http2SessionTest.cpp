@@ -151,6 +151,10 @@ TEST(Http2Session, RepliesAndTheirEndings) {
       {"refused after its header",
        H2ServerStart() + okHeaders + H2Frame(kH2RstStream, 0, 1, H2Be32(7)), false, false, 200,
        "Stream refused by the server", "", true},
+      {"no streams allowed",
+       H2Frame(kH2Settings, 0, 0, std::string("\0\3", 2) + H2Be32(0)) +
+           H2Frame(kH2Settings, kH2Ack, 0, "") + H2Frame(kH2RstStream, 0, 1, H2Be32(7)),
+       true, false, 0, "Stream refused by the server", "", false},
       {"goaway before the stream",
        H2ServerStart() + H2Frame(kH2Goaway, 0, 0, H2Be32(0) + H2Be32(0)), false, false, 0,
        "Connection ended by the server (GOAWAY", "", false},
@@ -183,7 +187,8 @@ TEST(Http2Session, RepliesAndTheirEndings) {
       // Only a stream the server refused before answering, or one beyond its GOAWAY, may be made
       // again as though never made.
       const std::string name = c.name;
-      EXPECT_EQ(out.reply.unprocessed, name == "refused" || name == "goaway before the stream")
+      EXPECT_EQ(out.reply.unprocessed, name == "refused" || name == "no streams allowed" ||
+                                           name == "goaway before the stream")
           << at;
       EXPECT_EQ(out.reply.status, c.status) << at;
       if (c.complete) {
