@@ -214,6 +214,16 @@ bool TMainForm::StepFetchAhead() {
     if (perServer.size() <= static_cast<std::size_t>(server)) perServer.resize(server + 1, 0);
     return perServer[static_cast<std::size_t>(server)];
   };
+  // Each server's share, worked out once a choice (0: not yet).
+  std::vector<int> shares;
+  const auto shareOf = [this, &shares](const TAheadTarget& target) {
+    if (shares.size() <= static_cast<std::size_t>(target.server)) {
+      shares.resize(target.server + 1, 0);
+    }
+    int& share = shares[static_cast<std::size_t>(target.server)];
+    if (share == 0) share = TransfersAllowed(target);
+    return share;
+  };
   // The entry in hand counts while it holds a connection: one whose reply arrived whole ahead
   // reads from memory, and its connection already serves another.
   if (plan.inHandHolds) ++onServer(AheadServer(HttpClient1.ConnectionKey()));
@@ -283,7 +293,7 @@ bool TMainForm::StepFetchAhead() {
     if (!target.valid) continue;  // the entry meets its error at its own turn
     const TAheadTransfer* started =
         entry.canon->transferIn == choice ? entry.canon->transfer : nullptr;
-    const int allowed = TransfersAllowed(target);
+    const int allowed = shareOf(target);
     if (!started) {
       if (busy >= slots || wanted.size() >= kMaxAhead) break;
       if (onServer(target.server) >= allowed) break;
