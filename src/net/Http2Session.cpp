@@ -178,9 +178,9 @@ bool THttp2Session::Usable() const {
   // A server that allows no stream at all takes none: a request submitted now would wait, unsent,
   // for as long as the server likes.
   if (m_broken || m_goaway || !m_session || !m_stream.IsOpen()) return false;
-  return nghttp2_session_want_read(m_session) != 0 &&
-         nghttp2_session_get_remote_settings(m_session, NGHTTP2_SETTINGS_MAX_CONCURRENT_STREAMS) >
-             0;
+  const std::uint32_t allowed =
+      nghttp2_session_get_remote_settings(m_session, NGHTTP2_SETTINGS_MAX_CONCURRENT_STREAMS);
+  return nghttp2_session_want_read(m_session) != 0 && allowed > 0;
 }
 
 std::size_t THttp2Session::OpenStreams() const {
